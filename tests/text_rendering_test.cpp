@@ -1,0 +1,218 @@
+#include "report/text_rendering.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+namespace {
+
+// Runs `write` on a memory stream and returns the exact bytes it wrote.
+template <typename Write>
+std::string Capture(Write write) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&buffer, &size);
+  if (out == nullptr) {
+    ADD_FAILURE() << "open_memstream failed";
+    return {};
+  }
+  write(out);
+  fclose(out);
+  std::string bytes(buffer, size);
+  free(buffer);
+  return bytes;
+}
+
+std::string Render(std::string_view text) {
+  return Capture([&](FILE* out) { RenderText(out, text); });
+}
+
+std::string Links(std::string_view run) {
+  return Capture([&](FILE* out) { WriteLinks(out, run); });
+}
+
+std::string Font(const char* colour) {
+  return std::string("<font color=\"") + colour + "\">";
+}
+
+TEST(TextRendering, EscapesHtmlCharacters) {
+  EXPECT_EQ(Render(""), "");
+  EXPECT_EQ(Render("a & b"), "a &amp; b");
+  EXPECT_EQ(Render("<p>"), "&lt;p&gt;");
+  EXPECT_EQ(Render("say \"hi\""), "say &quot;hi&quot;");
+  // An entity in the chat text is shown as typed, not taken as an entity.
+  EXPECT_EQ(Render("&quot;&&"), "&amp;quot;&amp;&amp;");
+  // Parentheses, control characters and high bytes pass unchanged.
+  EXPECT_EQ(Render("(x)\x01\x7f\x80\xff\t"), "(x)\x01\x7f\x80\xff\t");
+  // A stored text ends at its zero byte.
+  EXPECT_EQ(Render(std::string_view("ab\0cd", 5)), "ab");
+
+  EXPECT_EQ(EscapeAmpersands(""), "");
+  EXPECT_EQ(EscapeAmpersands("&a&&b&"), "&amp;a&amp;&amp;b&amp;");
+  EXPECT_EQ(EscapeAmpersands("<\"no ampersand\">"), "<\"no ampersand\">");
+}
+
+TEST(TextRendering, BoldAndUnderlineToggle) {
+  EXPECT_EQ(Render("a \x02word\x02 b"), "a <b>word</b> b");
+  EXPECT_EQ(Render("\x1fu\x1f\x1fv"), "<u>u</u><u>v</u>");
+  EXPECT_EQ(Render("\x02\x1f"), "<b><u></b></u>");
+}
+
+TEST(TextRendering, ClosesOpenTagsAtTheEndOfEachText) {
+  EXPECT_EQ(Render("\x02word"), "<b>word</b>");
+  // The next text starts plain.
+  EXPECT_EQ(Render("plain"), "plain");
+  // Always bold, underline, colour, whatever order they were opened in.
+  EXPECT_EQ(Render("\x03"
+                   "4r\x1fu\x02"
+                   "b"),
+            Font("#7f0000") + "r<u>u<b>b</b></u></font>");
+  EXPECT_EQ(Render("\x03"), Font("#ffffff") + "</font>");
+  // Closed tags are not closed again.
+  EXPECT_EQ(Render("\x02"
+                   "a\x02\x03"
+                   "1b\x03"),
+            "<b>a</b>" + Font("#000000") + "b</font>");
+}
+
+TEST(TextRendering, NewlineClosesTagsInFixedOrder) {
+  EXPECT_EQ(Render("\x02"
+                   "b\x1fu\nplain"),
+            "<b>b<u>u</b></u><br>plain");
+  EXPECT_EQ(Render("\x1fu\x02"
+                   "b\nplain"),
+            "<u>u<b>b</b></u><br>plain");
+  // Each line starts plain: a toggle after the break opens again.
+  EXPECT_EQ(Render("\x02"
+                   "a\n\x02"
+                   "b\x02"),
+            "<b>a</b><br><b>b</b>");
+  EXPECT_EQ(Render("\x03"
+                   "3a\n\x03"
+                   "4b"),
+            Font("#007f00") + "a</font><br>" + Font("#7f0000") + "b</font>");
+  EXPECT_EQ(Render("one\ntwo\n"), "one<br>two<br>");
+}
+
+TEST(TextRendering, ColourCodes) {
+  // A number, a word and a second code that closes the colour.
+  EXPECT_EQ(Render("\x03"
+                   "4word\x03 x"),
+            Font("#7f0000") + "word</font> x");
+  // The background after a comma is consumed and not shown.
+  EXPECT_EQ(Render("\x03"
+                   "4,12word"),
+            Font("#7f0000") + "word</font>");
+  EXPECT_EQ(Render("\x03"
+                   "04,"),
+            Font("#7f0000") + "</font>");
+  // A code while a colour is open only closes; its digits are text.
+  EXPECT_EQ(Render("\x03"
+                   "4word\x03"
+                   "5"),
+            Font("#7f0000") + "word</font>5");
+  // No digits gives colour 0, also as the last character of a text.
+  EXPECT_EQ(Render("\x03word"), Font("#ffffff") + "word</font>");
+  EXPECT_EQ(Render("word\x03"), "word" + Font("#ffffff") + "</font>");
+  // The number is read past a blank, but only digits right after the code
+  // are consumed.
+  EXPECT_EQ(Render("\x03 5"), Font("#7f7f00") + " 5</font>");
+  EXPECT_EQ(Render("\x03+9x"), Font("#009f9f") + "+9x</font>");
+  EXPECT_EQ(Render("\x03-0x"), Font("#ffffff") + "-0x</font>");
+  // Every entry of the table.
+  const char* colours[] = {"#ffffff", "#000000", "#00007f", "#007f00", "#7f0000",
+                           "#7f7f00", "#7f007f", "#9f5f00", "#00ff00", "#009f9f",
+                           "#00ffff", "#2020ff", "#ff2020", "#9f9f9f"};
+  for (int number = 0; number < 14; ++number) {
+    std::string text = "\x03" + std::to_string(number) + "x";
+    EXPECT_EQ(Render(text), Font(colours[number]) + "x</font>") << number;
+  }
+  EXPECT_EQ(Render("\x03"
+                   "013x"),
+            Font("#9f9f9f") + "x</font>");
+}
+
+TEST(TextRendering, ColourNumbersOutOfRangeGetGrey) {
+  const std::string grey = Font("#9f9f9f");
+  EXPECT_EQ(Render("\x03"
+                   "14a"),
+            grey + "a</font>");
+  EXPECT_EQ(Render("\x03"
+                   "99,99a"),
+            grey + "a</font>");
+  // A run of digits far beyond any integer is consumed whole.
+  EXPECT_EQ(Render("\x03"
+                   "123456789012345678901234567890a"),
+            grey + "a</font>");
+  EXPECT_EQ(Render("\x03-3a"), grey + "-3a</font>");
+  // The colour counts as open: the next code closes it.
+  EXPECT_EQ(Render("\x03"
+                   "50a\x03"
+                   "1b"),
+            grey + "a</font>1b");
+}
+
+TEST(TextRendering, LinkWords) {
+  EXPECT_EQ(Render("see www.example.org now"),
+            "see <a href=\"http://www.example.org\">www.example.org</a> now");
+  EXPECT_EQ(Render("(http://a.b/c)"), "(<a href=\"http://a.b/c\">http://a.b/c</a>)");
+  EXPECT_EQ(Render("ftp://files.net/x"), "<a href=\"ftp://files.net/x\">ftp://files.net/x</a>");
+  // A mail address is not a link; with a colon it is an FTP link.
+  EXPECT_EQ(Render("mail joe@host.com"), "mail joe@host.com");
+  EXPECT_EQ(Render("user:pw@host.com"), "<a href=\"ftp://user:pw@host.com\">user:pw@host.com</a>");
+  EXPECT_EQ(Render("ftp.gnu.org/pub"), "<a href=\"ftp://ftp.gnu.org/pub\">ftp.gnu.org/pub</a>");
+  // A marker anywhere in the word makes it a link; trailing punctuation
+  // belongs to the word.
+  EXPECT_EQ(Render("foo.company"), "<a href=\"http://foo.company\">foo.company</a>");
+  EXPECT_EQ(Render("go to x.org!"), "go to <a href=\"http://x.org!\">x.org!</a>");
+  // Markers compare case-sensitively.
+  EXPECT_EQ(Render("HTTP://X WWW.Y Z.COM"), "HTTP://X WWW.Y Z.COM");
+  EXPECT_EQ(Render("a.ca b c.uk"),
+            "<a href=\"http://a.ca\">a.ca</a> b <a href=\"http://c.uk\">c.uk</a>");
+  // An ampersand is escaped in the address and in the shown text alike.
+  EXPECT_EQ(Render("www.q.net/?a=1&b=2"),
+            "<a href=\"http://www.q.net/?a=1&amp;b=2\">www.q.net/?a=1&amp;b=2</a>");
+  // A link word ends at white space or at a special character.
+  EXPECT_EQ(Render("x.com\ty"), "<a href=\"http://x.com\">x.com</a>\ty");
+  EXPECT_EQ(Render("\x02x.com\x02"), "<b><a href=\"http://x.com\">x.com</a></b>");
+  EXPECT_EQ(Render("x.co<m"), "x.co&lt;m");
+}
+
+TEST(TextRendering, WriteLinksKeepsTextBetweenLinks) {
+  EXPECT_EQ(Links("a.com and then b.net too"),
+            "<a href=\"http://a.com\">a.com</a> and then <a href=\"http://b.net\">b.net</a> too");
+  EXPECT_EQ(Links("  lead"), "  lead");
+  EXPECT_EQ(Links(""), "");
+}
+
+TEST(TextRendering, FindLinkWordUsesProgressRule) {
+  EXPECT_EQ(FindLinkWord("see www.x", 0), 4u);
+  EXPECT_EQ(FindLinkWord("awww.x", 0), 0u);
+  // After a failed partial match a marker restarts from the failing
+  // character only, so "www." is missed after four letters "w".
+  EXPECT_EQ(FindLinkWord("wwww.x", 0), 6u);
+  EXPECT_EQ(FindLinkWord("wwww.x.org", 0), 0u);
+  EXPECT_EQ(FindLinkWord("a ..com", 0), 2u);
+  EXPECT_EQ(FindLinkWord("plain words", 0), 11u);
+  // The word never begins before the scan start.
+  EXPECT_EQ(FindLinkWord("abcwww.x", 3), 3u);
+  EXPECT_EQ(FindLinkWord("a.com b", 5), 7u);
+  EXPECT_EQ(FindLinkWord("a.com", 9), 5u);
+  // White space of the "C" locale separates words; a high byte does not.
+  EXPECT_EQ(FindLinkWord("a\vb\xa0x.uk", 0), 2u);
+}
+
+TEST(TextRendering, WriteEscapedEscapesNames) {
+  auto escaped = [](std::string_view text) {
+    return Capture([&](FILE* out) { WriteEscaped(out, text); });
+  };
+  EXPECT_EQ(escaped(""), "");
+  EXPECT_EQ(escaped("plain\x02 name"), "plain\x02 name");
+  EXPECT_EQ(escaped("<a&b \"c\">"), "&lt;a&amp;b &quot;c&quot;&gt;");
+  EXPECT_EQ(escaped("&&"), "&amp;&amp;");
+}
+
+}  // namespace
