@@ -1,0 +1,232 @@
+#include "driver/run.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/page_output.h"
+#include "logformat/log_reader.h"
+#include "report/page.h"
+#include "stats/tables.h"
+
+namespace {
+
+bool IsOptionWord(const std::string& word) { return word.size() >= 2 && word[0] == '-'; }
+
+// Loads the format file named by a -p option; false when it was read and
+// is incomplete.
+bool LoadFormatFile(const std::string& path, RunState& state) {
+  FILE* in = fopen(path.c_str(), "r");
+  if (in == nullptr) {
+    perror("fopen");
+    return true;  // no format loaded; a later -p may load one
+  }
+  bool complete = ReadLogFormatSpec(in, state.verbosity, state.format);
+  fclose(in);
+  state.formatLoaded = complete;
+  return complete;
+}
+
+void LoadSettingsFile(const std::string& path, RunState& state) {
+  FILE* in = fopen(path.c_str(), "rt");
+  if (in == nullptr) {
+    perror("fopen");
+    return;
+  }
+  ReadSettings(in, state.settings, state.verbosity);
+  fclose(in);
+}
+
+// Compiles an ignore pattern with basic syntax; reports a failure with
+// `message`, which takes the error code and the pattern.
+bool CompileIgnorePattern(const std::string& pattern, const char* message, CompiledRegex& into) {
+  int error = regcomp(&into.re, pattern.c_str(), 0);
+  if (error != 0) {
+    fprintf(stderr, message, error, pattern.c_str());
+    return false;
+  }
+  into.compiled = true;
+  return true;
+}
+
+bool PrepareAccounting(RunState& state) {
+  const Settings& settings = state.settings;
+  if (!CompileIgnorePattern(SettingValue(settings, "ignore_quits"),
+                            "Error %d compiling signoffs regexp %s\n", state.quitIgnore) ||
+      !CompileIgnorePattern(SettingValue(settings, "ignore_kicks"),
+                            "Error %d compiling kicks regexp %s\n", state.kickIgnore)) {
+    return false;
+  }
+  AccountingConfig& config = state.accounting;
+  config.verbosity = state.verbosity;
+  config.quitIgnore = &state.quitIgnore.re;
+  config.kickIgnore = &state.kickIgnore.re;
+  config.quoteLimits.minLen = atoi(SettingValue(settings, "min_quote_len").c_str());
+  config.quoteLimits.maxLen = atoi(SettingValue(settings, "max_quote_len").c_str());
+  config.botNames[0] = SettingValue(settings, "botname");
+  config.botNames[1] = SettingValue(settings, "botname2");
+  config.botNames[2] = SettingValue(settings, "botname3");
+
+  const std::string& candidates = SettingValue(settings, "statwords");
+  if (candidates.empty()) {
+    config.statWord = "\n\n";  // no log line can hold it, so nothing is counted
+  } else {
+    config.statWord = ChooseStatWord(candidates);
+    if (state.verbosity > 0) {
+      fprintf(stderr, "Collecting stats for word \"%s\"\n", config.statWord.c_str());
+    }
+  }
+  return true;
+}
+
+// Reads every log operand; false when the reader met a fatal error.
+bool ReadLogFiles(RunState& state) {
+  // The skip message goes to standard output, unless the page goes there.
+  FILE* skipMessages = state.outputPath == "-" ? stderr : stdout;
+  for (const std::string& operand : state.logFiles) {
+    bool isStdin = operand == "-";
+    FILE* in = isStdin ? stdin : fopen(operand.c_str(), "rt");
+    if (in == nullptr) {
+      fprintf(skipMessages, "Error opening %s, skipping file\n", operand.c_str());
+      continue;
+    }
+    bool ok = ParseLogFile(in, state.format, state.accounting, state.processedBytes, state.store,
+                           state.recent);
+    fclose(in);
+    if (!ok) return false;
+    ++state.parsedFiles;
+  }
+  return true;
+}
+
+void ApplyExclusionPath(RunState& state) {
+  if (!state.haveExclusionPath) return;
+  FILE* in = fopen(state.exclusionPath.c_str(), "rt");
+  if (in == nullptr) {
+    perror(state.exclusionPath.c_str());
+    return;
+  }
+  ApplyExclusionFile(in, state.store.nicks);
+  fclose(in);
+}
+
+int WritePage(RunState& state) {
+  PageOutput output;
+  if (!OpenPageOutput(state.outputPath, output)) {
+    fputs("Error opening output html file", stderr);
+    return kExitFatal;
+  }
+  PageContext context;
+  context.settings = &state.settings;
+  context.statWord = &state.accounting.statWord;
+  context.verbosity = state.verbosity;
+  context.startTime = state.startTime;
+  context.pageTime = RunClock();
+  context.processedBytes = state.processedBytes;
+  WriteReportPage(output.stream, context, state.store);
+  if (state.verbosity > 0) fprintf(stderr, "Done (Parsed %i files)\n", state.parsedFiles);
+  return FinishPageOutput(output) ? kExitOk : kExitFatal;
+}
+
+}  // namespace
+
+time_t RunClock() {
+  const char* epoch = getenv("SOURCE_DATE_EPOCH");
+  if (epoch != nullptr && *epoch != '\0' && strspn(epoch, "0123456789") == strlen(epoch) &&
+      strlen(epoch) <= 18) {
+    return static_cast<time_t>(strtoll(epoch, nullptr, 10));
+  }
+  return time(nullptr);
+}
+
+CommandLineOutcome ReadCommandLine(const std::vector<std::string>& args, RunState& state) {
+  if (args.empty() || !IsOptionWord(args[0])) return CommandLineOutcome::kNotAnOption;
+  size_t i = 0;
+  while (i < args.size() && IsOptionWord(args[i])) {
+    const std::string& word = args[i];
+    bool haveArgument = i + 1 < args.size();
+    char letter = word[1];
+    if (letter == 'p') {
+      if (!state.formatLoaded && haveArgument) {
+        if (!LoadFormatFile(args[i + 1], state)) return CommandLineOutcome::kFormatRejected;
+        i += 2;
+      } else {
+        i += 1;
+      }
+      continue;
+    }
+    if (letter == 'v') {
+      ++state.verbosity;
+      i += 1;
+      continue;
+    }
+    if (strchr("robilnst", letter) == nullptr) {
+      fprintf(stderr, "Unknown option %s", word.c_str());
+      i += 1;
+      continue;
+    }
+    if (!haveArgument) return CommandLineOutcome::kRead;  // no operands follow
+    const std::string& argument = args[i + 1];
+    if (letter == 'r') {
+      LoadSettingsFile(argument, state);
+    } else if (letter == 'o') {
+      state.outputPath = argument;
+    } else if (letter == 'b') {
+      state.haveExclusionPath = true;
+      state.exclusionPath = argument;
+    }
+    i += 2;
+  }
+  state.logFiles.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+  return CommandLineOutcome::kRead;
+}
+
+std::string ChooseStatWord(const std::string& candidates) {
+  std::string chosen;
+  size_t start = 0;
+  for (int k = 1; start < candidates.size(); ++k) {
+    size_t comma = candidates.find(',', start);
+    size_t end = comma == std::string::npos ? candidates.size() : comma;
+    if (rand() % k == 0) chosen = candidates.substr(start, end - start);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return chosen;
+}
+
+void ApplyExclusionFile(FILE* in, NickTable& nicks) {
+  char* line = nullptr;
+  size_t capacity = 0;
+  ssize_t length;
+  while ((length = getline(&line, &capacity, in)) >= 0) {
+    std::string_view nick(line, static_cast<size_t>(length));
+    if (!nick.empty() && nick.back() == '\n') nick.remove_suffix(1);
+    nick = nick.substr(0, strnlen(nick.data(), nick.size()));
+    if (nick.size() < 2) continue;
+    RemoveNick(nicks, nick);
+  }
+  free(line);
+}
+
+int RunTallywick(const std::vector<std::string>& args) {
+  RunState state;
+  state.startTime = RunClock();
+  srand(static_cast<unsigned>(state.startTime));
+
+  CommandLineOutcome outcome = ReadCommandLine(args, state);
+  if (outcome == CommandLineOutcome::kFormatRejected) return kExitFatal;
+  if (outcome == CommandLineOutcome::kNotAnOption || !state.formatLoaded) {
+    fputs("No log format file - unable to continue\n", stderr);
+    return kExitFatal;
+  }
+  if (!PrepareAccounting(state)) return kExitFatal;
+  if (!ReadLogFiles(state)) return kExitFatal;
+  ApplyExclusionPath(state);
+  if (state.parsedFiles == 0) {
+    fputs("No logs parsed. Nothing to output", stderr);
+    // Logs that were named and could not be read are a failure; a run
+    // given no logs at all has simply nothing to do.
+    return state.logFiles.empty() ? kExitOk : kExitFatal;
+  }
+  return WritePage(state);
+}

@@ -1,0 +1,64 @@
+// The run: the command line, the order of the phases, the exit status.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "driver/settings.h"
+#include "logformat/format_file.h"
+#include "stats/accounting.h"
+#include "stats/samples.h"
+
+// Exit statuses of a run.
+constexpr int kExitOk = 0;
+constexpr int kExitFatal = 255;
+
+// Everything one run shares, owned by the driver.
+struct RunState {
+  time_t startTime = 0;
+  uint64_t processedBytes = 0;
+  int32_t parsedFiles = 0;
+  int32_t verbosity = 0;
+
+  Settings settings = DefaultSettings();
+  LineTypeTable format;
+  bool formatLoaded = false;
+
+  std::string outputPath = "-";
+  bool haveExclusionPath = false;
+  std::string exclusionPath;
+  std::vector<std::string> logFiles;
+
+  CompiledRegex quitIgnore;
+  CompiledRegex kickIgnore;
+  AccountingConfig accounting;  // StatWord, quote limits, bot names, patterns
+
+  StatsStore store;
+  RecentLines recent;
+};
+
+// The start time: SOURCE_DATE_EPOCH when it holds a decimal number of
+// seconds, otherwise the clock.
+time_t RunClock();
+
+enum class CommandLineOutcome {
+  kRead,            // options read; operands, if any, in state.logFiles
+  kNotAnOption,     // the first word is not an option
+  kFormatRejected,  // a format file was read and left a type undefined
+};
+
+// Reads the options and operands of `args` (the words after the program
+// name) into `state`, loading settings and the format as they come.
+CommandLineOutcome ReadCommandLine(const std::vector<std::string>& args, RunState& state);
+
+// Chooses the StatWord from the comma-separated candidates: the k-th
+// candidate replaces the choice when rand() % k is 0.
+std::string ChooseStatWord(const std::string& candidates);
+
+// Removes the nicks named in an exclusion file, one per line.
+void ApplyExclusionFile(FILE* in, NickTable& nicks);
+
+// The whole run; returns the exit status. Only main ends the process.
+int RunTallywick(const std::vector<std::string>& args);

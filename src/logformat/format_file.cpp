@@ -1,0 +1,164 @@
+#include "logformat/format_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "stats/tables.h"  // NamesEqualIgnoringCase
+
+namespace {
+
+const char* const kLineTypeKeywords[kLineTypeCount] = {
+    "null", "text", "act",  "join", "part",       "quit",
+    "kick", "topic", "nick", "mode", "date_stamp", "channel",
+};
+
+const char* const kLinePartKeywords[kLinePartCount] = {
+    "time", "nick", "othernick", "string", "date", "channel",
+};
+
+// State kept while one format file is read.
+struct FormatReading {
+  bool defined[kLineTypeCount] = {true};  // "null" counts as defined from the start
+  int verbosity = 0;
+};
+
+int FindLineType(std::string_view key) {
+  for (int type = 0; type < kLineTypeCount; ++type) {
+    if (NamesEqualIgnoringCase(key, kLineTypeKeywords[type])) return type;
+  }
+  return -1;
+}
+
+int FindLinePart(std::string_view item) {
+  for (int part = 0; part < kLinePartCount; ++part) {
+    if (NamesEqualIgnoringCase(item, kLinePartKeywords[part])) return part;
+  }
+  return -1;
+}
+
+// Reads a part list: the n-th item names the part that subexpression n holds.
+void ReadPartList(std::string_view list, int type, LineTypeEntry& entry) {
+  int subexpression = 0;
+  size_t start = 0;
+  while (start < list.size()) {
+    size_t comma = list.find(',', start);
+    size_t end = comma == std::string_view::npos ? list.size() : comma;
+    std::string item(list.substr(start, end - start));
+    ++subexpression;
+    int part = FindLinePart(item);
+    if (part >= 0) {
+      if (subexpression < kMatchPositions) {
+        entry.parts[part] = subexpression;
+      } else {
+        // The matcher reports subexpressions 1 to 11 only.
+        fprintf(stderr, "Line part %s of %s is beyond subexpression %d and is ignored\n",
+                item.c_str(), kLineTypeKeywords[type], kMatchPositions - 1);
+      }
+    } else if (!NamesEqualIgnoringCase(item, "null")) {
+      fprintf(stderr, "Unknown line part %s\n", item.c_str());
+    }
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+}
+
+// Compiles one definition's expression into the type's entry; reports a
+// failure and leaves the type undefined.
+bool CompileDefinition(const std::string& expression, int type, FormatReading& reading,
+                       LineTypeEntry& entry) {
+  std::string pattern = ExpandFormatMacros(expression);
+  int error = regcomp(&entry.pattern.re, pattern.c_str(), REG_EXTENDED);
+  if (error != 0) {
+    char message[2048];
+    regerror(error, &entry.pattern.re, message, sizeof message);
+    fprintf(stderr, "Error in \"%s\" - %s\n", pattern.c_str(), message);
+    return false;
+  }
+  entry.pattern.compiled = true;
+  reading.defined[type] = true;
+  if (reading.verbosity > 1) {
+    fprintf(stderr, "Compiled regexp \"%s\" for %s\n", pattern.c_str(), kLineTypeKeywords[type]);
+  }
+  return true;
+}
+
+void ReadDefinitionLine(char* line, FormatReading& reading, LineTypeTable& table) {
+  if (char* comment = strchr(line, ';')) *comment = '\0';
+  size_t length = strlen(line);
+  if (length > 0 && line[length - 1] == '\n') line[--length] = '\0';
+  char* equals = strchr(line, '=');
+  if (equals == nullptr) return;
+  std::string_view key(line, static_cast<size_t>(equals - line));
+  std::string_view value(equals + 1);
+
+  int type = FindLineType(key);
+  if (type < 0) {
+    fprintf(stderr, "Unrecognised line type %.*s\n", static_cast<int>(key.size()), key.data());
+    return;
+  }
+  if (value.empty()) {
+    fprintf(stderr, "Bad regexp for %s\n", kLineTypeKeywords[type]);
+    return;
+  }
+  if (reading.defined[type]) {
+    fprintf(stderr, "Repeat definition ignored for %s\n", kLineTypeKeywords[type]);
+    return;
+  }
+  size_t comma = value.find(',');
+  std::string expression(value.substr(0, comma));
+  LineTypeEntry& entry = table.types[type];
+  if (!CompileDefinition(expression, type, reading, entry)) return;
+  if (comma != std::string_view::npos) ReadPartList(value.substr(comma + 1), type, entry);
+}
+
+}  // namespace
+
+const char* LineTypeKeyword(int type) {
+  return type >= 0 && type < kLineTypeCount ? kLineTypeKeywords[type] : "";
+}
+
+const char* LinePartKeyword(int part) {
+  return part >= 0 && part < kLinePartCount ? kLinePartKeywords[part] : "";
+}
+
+std::string ExpandFormatMacros(const std::string& expression) {
+  static constexpr std::string_view kNickMacro = "[:nick:]";
+  static constexpr std::string_view kUserHostMacro = "[:uh:]";
+  std::string expanded;
+  expanded.reserve(expression.size());
+  std::string_view rest(expression);
+  while (!rest.empty()) {
+    if (rest.starts_with(kNickMacro)) {
+      expanded += "^ @<>!:*";
+      rest.remove_prefix(kNickMacro.size());
+    } else if (rest.starts_with(kUserHostMacro)) {
+      expanded += "^ :!*";
+      rest.remove_prefix(kUserHostMacro.size());
+    } else {
+      expanded += rest.front();
+      rest.remove_prefix(1);
+    }
+  }
+  return expanded;
+}
+
+bool ReadLogFormatSpec(FILE* in, int verbosity, LineTypeTable& table) {
+  FormatReading reading;
+  reading.verbosity = verbosity;
+  // A 2048-byte buffer: longer lines arrive in pieces, each handled as a line.
+  char line[2048];
+  while (fgets(line, sizeof line, in) != nullptr) ReadDefinitionLine(line, reading, table);
+  if (ferror(in)) {
+    perror("ReadLogFormatSpec");
+    return false;
+  }
+  for (int type = 1; type < kLineTypeCount; ++type) {
+    if (!reading.defined[type]) {
+      fprintf(stderr, "No definition of %s found in format spec\n", kLineTypeKeywords[type]);
+      return false;
+    }
+  }
+  return true;
+}

@@ -1,0 +1,61 @@
+// The log format specification: one POSIX extended regular expression per
+// kind of log line, and which subexpression holds which part of the line.
+#pragma once
+
+#include <regex.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "stats/accounting.h"  // LineType
+
+// The pieces a line may give, in the order the format file's part lists name them.
+enum LinePart : int {
+  kPartTime = 0,
+  kPartNick = 1,
+  kPartOtherNick = 2,
+  kPartString = 3,
+  kPartDate = 4,
+  kPartChannel = 5,
+  kLinePartCount = 6,
+};
+
+// The matcher is asked for the whole match and subexpressions 1 to 11.
+constexpr int kMatchPositions = 12;
+
+// A compiled POSIX regular expression that frees itself.
+struct CompiledRegex {
+  regex_t re{};
+  bool compiled = false;
+
+  CompiledRegex() = default;
+  CompiledRegex(const CompiledRegex&) = delete;
+  CompiledRegex& operator=(const CompiledRegex&) = delete;
+  ~CompiledRegex() {
+    if (compiled) regfree(&re);
+  }
+};
+
+struct LineTypeEntry {
+  CompiledRegex pattern;
+  // Per LinePart, the subexpression that holds it; 0 when the type lacks it.
+  int32_t parts[kLinePartCount] = {0, 0, 0, 0, 0, 0};
+};
+
+struct LineTypeTable {
+  LineTypeEntry types[kLineTypeCount];  // indexed by LineType; "null" is never compiled
+};
+
+// The keyword of a line type or a line part, as the format file writes it.
+const char* LineTypeKeyword(int type);
+const char* LinePartKeyword(int part);
+
+// Reads the format file from `in` (opened and closed by the caller) into
+// `table`. Writes every complaint to standard error. Returns false when the
+// file leaves a type undefined or cannot be read; the run must then end with
+// status 255.
+bool ReadLogFormatSpec(FILE* in, int verbosity, LineTypeTable& table);
+
+// Expands the "[:nick:]" and "[:uh:]" macros of a format expression.
+std::string ExpandFormatMacros(const std::string& expression);

@@ -1,0 +1,262 @@
+#include "logformat/log_reader.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "stats/tables.h"
+
+namespace {
+
+constexpr size_t kFirstChunk = 64 * 1024;
+
+// One growing buffer per file: lines are taken from it in place, and a line
+// longer than the buffer doubles it until the line fits.
+struct LineSource {
+  FILE* in = nullptr;
+  std::vector<char> data;
+  size_t start = 0;  // first byte not yet handed out
+  size_t end = 0;    // one past the last byte read
+  bool atEnd = false;
+};
+
+// A line as read: `text` is zero-terminated in the buffer, without its
+// newline; `rawLength` is its length with the newline.
+struct RawLine {
+  char* text = nullptr;
+  size_t length = 0;
+  size_t rawLength = 0;
+};
+
+enum class ReadResult { kLine, kEnd, kError };
+
+ReadResult NextLine(LineSource& source, RawLine& line) {
+  for (;;) {
+    char* begin = source.data.data() + source.start;
+    size_t available = source.end - source.start;
+    if (char* newline = static_cast<char*>(memchr(begin, '\n', available))) {
+      *newline = '\0';
+      line.text = begin;
+      line.length = static_cast<size_t>(newline - begin);
+      line.rawLength = line.length + 1;
+      source.start += line.rawLength;
+      return ReadResult::kLine;
+    }
+    if (source.atEnd) {
+      if (available == 0) return ReadResult::kEnd;
+      begin[available] = '\0';  // the buffer always keeps one spare byte
+      line.text = begin;
+      line.length = line.rawLength = available;
+      source.start = source.end;
+      return ReadResult::kLine;
+    }
+    if (source.start > 0) {
+      memmove(source.data.data(), begin, available);
+      source.start = 0;
+      source.end = available;
+    }
+    if (source.end + 1 >= source.data.size()) source.data.resize(source.data.size() * 2);
+    size_t room = source.data.size() - 1 - source.end;
+    size_t got = fread(source.data.data() + source.end, 1, room, source.in);
+    source.end += got;
+    if (got == 0) {
+      if (ferror(source.in)) return ReadResult::kError;
+      source.atEnd = true;
+    }
+  }
+}
+
+// The decimal number at the start of `text`, read as atoi reads it; values
+// beyond the 32-bit range saturate.
+long ReadHour(const char* text) {
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+  bool negative = *text == '-';
+  if (*text == '+' || *text == '-') ++text;
+  long value = 0;
+  while (*text >= '0' && *text <= '9' && value < 100000) value = value * 10 + (*text++ - '0');
+  return negative ? -value : value;
+}
+
+// What the reader follows from one line to the next within a file.
+struct ReadingState {
+  int hour = 0;
+  int quarter = 0;
+  size_t currentDay = 0;  // position in the DayTable
+  bool havePreviousSpeaker = false;
+  std::string previousSpeaker;  // held by name: records move when nicks are added
+  int runCounter = 0;
+  std::string nick, otherNick, message, date;  // reused for every line
+  AccountingScratch scratch;
+};
+
+bool PartGiven(const LineTypeTable& table, const LineMatch& match, int part) {
+  return table.types[match.type].parts[part] != 0;
+}
+
+// The text of a part; a subexpression that took no part in the match gives
+// the empty text.
+void CopyPart(const LineTypeTable& table, const LineMatch& match, int part, const char* line,
+              std::string& into) {
+  const regmatch_t& position = match.positions[table.types[match.type].parts[part]];
+  if (position.rm_so < 0) {
+    into.clear();
+  } else {
+    into.assign(line + position.rm_so, static_cast<size_t>(position.rm_eo - position.rm_so));
+  }
+}
+
+size_t FindOrAddDay(DayTable& days, const std::string& date, size_t currentDay, int verbosity) {
+  // Names are unique without regard to case, so the current day is the
+  // answer whenever it matches; the diagnostics need the full scan.
+  if (verbosity <= 1 && currentDay < days.records.size() &&
+      NamesEqualIgnoringCase(days.records[currentDay].name, date)) {
+    return currentDay;
+  }
+  DayRecord* day = FindDay(days, date, verbosity);
+  if (day == nullptr) day = &AddDay(days, date);
+  return static_cast<size_t>(day - days.records.data());
+}
+
+void CountRun(ReadingState& state, NickRecord* speaker) {
+  if (speaker == nullptr) {
+    state.havePreviousSpeaker = false;
+    state.runCounter = 0;
+  } else if (!state.havePreviousSpeaker ||
+             !NamesEqualIgnoringCase(state.previousSpeaker, speaker->name)) {
+    state.havePreviousSpeaker = true;
+    state.previousSpeaker = speaker->name;
+    state.runCounter = 0;
+  } else if (state.runCounter > 7) {
+    ++speaker->monologues;
+    state.runCounter = 0;
+  } else {
+    ++state.runCounter;
+  }
+}
+
+void ReportParsedLine(const char* line, LineType type, const LineParts& parts) {
+  auto shown = [](const std::string* part) { return part ? part->c_str() : "(null)"; };
+  fprintf(stderr, "Parsed line \"%s\" as %d, %s,%s,%s\n", line, static_cast<int>(type),
+          shown(parts.nick), shown(parts.otherNick), shown(parts.message));
+}
+
+// Everything that follows classification, in line order. Returns false on a
+// bad hour.
+bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const char* line,
+                       size_t length, const AccountingConfig& config, StatsStore& store,
+                       RecentLines& recent, ReadingState& state) {
+  if (PartGiven(table, match, kPartTime)) {
+    const regmatch_t& time = match.positions[table.types[match.type].parts[kPartTime]];
+    if (time.rm_so >= 0) {
+      long hour = ReadHour(line + time.rm_so);
+      if (hour < 0 || hour > 23) {
+        fprintf(stderr, "Bad hour \"%s\"\n", line + time.rm_so);
+        return false;
+      }
+      state.hour = static_cast<int>(hour);
+      state.quarter = state.hour / 6;
+    }
+  }
+  if (PartGiven(table, match, kPartDate)) {
+    CopyPart(table, match, kPartDate, line, state.date);
+    state.currentDay = FindOrAddDay(store.days, state.date, state.currentDay, config.verbosity);
+  }
+  LineParts parts;
+  if (PartGiven(table, match, kPartNick)) {
+    CopyPart(table, match, kPartNick, line, state.nick);
+    parts.nick = &state.nick;
+  }
+  if (PartGiven(table, match, kPartOtherNick)) {
+    CopyPart(table, match, kPartOtherNick, line, state.otherNick);
+    parts.otherNick = &state.otherNick;
+  }
+  if (PartGiven(table, match, kPartString)) {
+    CopyPart(table, match, kPartString, line, state.message);
+    parts.message = &state.message;
+  }
+  if (config.verbosity > 1) ReportParsedLine(line, match.type, parts);
+
+  NickRecord* speaker = nullptr;
+  if (parts.nick != nullptr) {
+    speaker = FindNick(store.nicks, state.nick);
+    if (speaker == nullptr) speaker = &AddNick(store.nicks, state.nick);
+  }
+  CountRun(state, speaker);
+  if (match.type == kTypeDateStamp || match.type == kTypeChannel) return true;
+
+  std::string_view text(line, length);
+  AccountLine(match.type, text, parts, speaker, state.hour, state.quarter,
+              store.days.records[state.currentDay], store, recent, config, state.scratch);
+  PushRecentLine(recent, text);
+  return true;
+}
+
+}  // namespace
+
+LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
+  LineMatch match;
+  for (int type = kTypeText; type < kLineTypeCount; ++type) {
+    const CompiledRegex& pattern = table.types[type].pattern;
+    if (!pattern.compiled) continue;
+    if (regexec(&pattern.re, line, kMatchPositions, match.positions, 0) == 0) {
+      match.type = static_cast<LineType>(type);
+      return match;
+    }
+  }
+  match.type = kTypeNull;
+  return match;
+}
+
+size_t StripAnsiCodes(char* text, size_t length) {
+  char* escape = static_cast<char*>(memchr(text, '\x1b', length));
+  if (escape == nullptr) return length;
+  size_t out = static_cast<size_t>(escape - text);
+  for (size_t in = out; in < length; ++in) {
+    if (text[in] != '\x1b') {
+      text[out++] = text[in];
+      continue;
+    }
+    // Drop the ESC and everything up to and including the next "m"; without
+    // one, everything to the end goes.
+    const char* m = static_cast<const char*>(memchr(text + in, 'm', length - in));
+    if (m == nullptr) break;
+    in = static_cast<size_t>(m - text);
+  }
+  text[out] = '\0';
+  return out;
+}
+
+bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
+                  uint64_t& processedBytes, StatsStore& store, RecentLines& recent) {
+  ReadingState state;
+  DayRecord* undated = FindDay(store.days, UNDATED, config.verbosity);
+  if (undated == nullptr) undated = &AddDay(store.days, UNDATED);
+  state.currentDay = static_cast<size_t>(undated - store.days.records.data());
+  ClearRecentLines(recent);
+
+  LineSource source;
+  source.in = in;
+  source.data.resize(kFirstChunk);
+  RawLine raw;
+  for (;;) {
+    ReadResult result = NextLine(source, raw);
+    if (result == ReadResult::kEnd) return true;
+    if (result == ReadResult::kError) {
+      perror("fgets");
+      return false;
+    }
+    // A zero byte ends the line's text; the rest of the line is skipped.
+    size_t length = strnlen(raw.text, raw.length);
+    processedBytes += length < raw.length ? length : raw.rawLength;
+    length = StripAnsiCodes(raw.text, length);
+
+    LineMatch match = ClassifyLine(table, raw.text);
+    if (match.type == kTypeNull) {
+      if (config.verbosity > 0) fprintf(stderr, "Failed to parse \"%s\"\n", raw.text);
+      continue;
+    }
+    if (!HandleMatchedLine(table, match, raw.text, length, config, store, recent, state)) {
+      return false;
+    }
+  }
+}

@@ -1,0 +1,188 @@
+#include "stats/accounting.h"
+
+#include <cstdio>
+
+// A line's accounting takes the parts its type gives. A step that needs a
+// part the line does not have (the speaker for a line without a nick, the
+// message, the kicked nick) is skipped; every other step of the line is
+// still taken.
+
+namespace {
+
+bool IsAlnum(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+bool IsUpper(unsigned char c) { return c >= 'A' && c <= 'Z'; }
+bool IsPunct(unsigned char c) { return c > ' ' && c < 127 && !IsAlnum(c); }
+
+bool IgnorePatternMatches(const regex_t* pattern, const std::string& text) {
+  return pattern != nullptr && regexec(pattern, text.c_str(), 0, nullptr, REG_NOTEOL) == 0;
+}
+
+// The nick a text line is addressed to: its first character and what
+// follows up to the first blank, ":", "," or bold code from the second
+// character on. Empty when there is none.
+std::string_view Addressee(std::string_view message) {
+  for (size_t i = 1; i < message.size(); ++i) {
+    char c = message[i];
+    if (c == ' ' || c == ':' || c == ',' || c == '\x02') return message.substr(0, i);
+  }
+  return {};
+}
+
+// The URL of a message: from the first marker found, in the order
+// "http://", "www.", "ftp://", up to the next blank. Empty when there is none.
+std::string_view FindUrl(std::string_view message) {
+  size_t start = message.find("http://");
+  if (start == std::string_view::npos) start = message.find("www.");
+  if (start == std::string_view::npos) start = message.find("ftp://");
+  if (start == std::string_view::npos) return {};
+  size_t end = message.find(' ', start);
+  return message.substr(start, end == std::string_view::npos ? end : end - start);
+}
+
+bool IsSeenRequest(std::string_view message, const AccountingConfig& config, std::string& lowered) {
+  lowered.assign(message);
+  for (char& c : lowered) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  }
+  std::string_view text(lowered);
+  for (const std::string& botName : config.botNames) {
+    if (text.find(botName) != std::string_view::npos) {
+      return text.find("seen") != std::string_view::npos;
+    }
+  }
+  return text.find("!seen") != std::string_view::npos;
+}
+
+void AccountSpokenLine(LineType type, std::string_view line, const LineParts& parts,
+                       NickRecord* speaker, int hour, int quarter, DayRecord& day,
+                       StatsStore& store, const AccountingConfig& config,
+                       AccountingScratch& scratch) {
+  bool isText = type == kTypeText;
+  const std::string* message = parts.message;
+  if (isText && speaker != nullptr && message != nullptr) {
+    std::string_view addressee = Addressee(*message);
+    if (!addressee.empty()) {
+      const NickRecord* addressed = FindNick(store.nicks, addressee);
+      if (addressed != nullptr && (addressed->flags & LAST_LINE_ASKED)) ++speaker->answers;
+    }
+  }
+  ++day.lines;
+  ++day.hours[hour];
+  OfferQuote(day.quote, line, config.quoteLimits);
+  if (speaker == nullptr) return;
+
+  ++(isText ? speaker->textLines : speaker->actionLines)[quarter];
+  ++speaker->lines;
+  if (message != nullptr) {
+    std::string_view url = FindUrl(*message);
+    if (!url.empty()) {
+      ++speaker->urls;
+      OfferToPool(store.pools.urls, url, *parts.nick);
+    }
+    if (IsSeenRequest(*message, config, scratch.lowered)) ++speaker->seenRequests;
+  }
+  speaker->flags &= ~LAST_LINE_ASKED;
+  if (message != nullptr) AddTextStatistics(*speaker, *message, config.statWord, config.verbosity);
+  if (isText) {
+    if (message != nullptr) OfferQuote(speaker->quote, *message, config.quoteLimits);
+  } else {
+    OfferQuote(speaker->quote, line, config.quoteLimits);
+  }
+}
+
+void AccountKick(std::string_view line, const LineParts& parts, NickRecord* kicker,
+                 DayRecord& day, StatsStore& store, const RecentLines& recent,
+                 const AccountingConfig& config) {
+  OfferQuote(day.quote, line, config.quoteLimits);
+  // The kicker is counted first: adding the kicked nick may move every record.
+  if (kicker != nullptr) ++kicker->kicksGiven;
+  if (parts.otherNick != nullptr) {
+    NickRecord* kicked = FindNick(store.nicks, *parts.otherNick);
+    if (kicked == nullptr) kicked = &AddNick(store.nicks, *parts.otherNick);
+    ++kicked->timesKicked;
+  }
+  if (parts.nick == nullptr || parts.message == nullptr) return;
+  if (IgnorePatternMatches(config.kickIgnore, *parts.message)) return;
+  std::string context = BuildKickContext(recent, line);
+  OfferToPool(store.pools.kicks, context, *parts.nick);
+}
+
+}  // namespace
+
+void AccountLine(LineType type, std::string_view line, const LineParts& parts,
+                 NickRecord* speaker, int hour, int quarter, DayRecord& day, StatsStore& store,
+                 const RecentLines& recent, const AccountingConfig& config,
+                 AccountingScratch& scratch) {
+  switch (type) {
+    case kTypeText:
+    case kTypeAction:
+      AccountSpokenLine(type, line, parts, speaker, hour, quarter, day, store, config, scratch);
+      break;
+    case kTypeJoin:
+      if (speaker != nullptr) ++speaker->joins;
+      OfferQuote(day.quote, line, config.quoteLimits);
+      break;
+    case kTypeQuit:
+      if (parts.nick != nullptr && parts.message != nullptr &&
+          !IgnorePatternMatches(config.quitIgnore, *parts.message)) {
+        OfferToPool(store.pools.signoffs, *parts.message, *parts.nick);
+      }
+      break;
+    case kTypeKick:
+      AccountKick(line, parts, speaker, day, store, recent, config);
+      break;
+    case kTypeTopic:
+      if (speaker != nullptr) ++speaker->topicChanges;
+      if (parts.message != nullptr) {
+        if (parts.nick != nullptr) OfferToPool(store.pools.topics, *parts.message, *parts.nick);
+        day.topic = *parts.message;
+      }
+      break;
+    case kTypeNick:
+      if (speaker != nullptr) ++speaker->nickChanges;
+      OfferQuote(day.quote, line, config.quoteLimits);
+      break;
+    case kTypeMode:
+      OfferQuote(day.quote, line, config.quoteLimits);
+      break;
+    default:  // parts, and the types that are never accounted
+      break;
+  }
+}
+
+void AddTextStatistics(NickRecord& nick, std::string_view text, const std::string& statWord,
+                       int verbosity) {
+  size_t wordPosition = 0;
+  const size_t wordLength = statWord.size();
+  for (size_t i = 0; i < text.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (IsAlnum(c)) {
+      ++nick.letters;
+      if (i + 1 < text.size() && IsUpper(static_cast<unsigned char>(text[i + 1]))) ++nick.shouts;
+    } else if (IsPunct(c)) {
+      ++nick.letters;
+      if (c == '?') {
+        ++nick.questions;
+        nick.flags |= LAST_LINE_ASKED;
+      } else if (c == '!') {
+        ++nick.shouts;
+      }
+    }
+    if (wordLength == 0) continue;
+    // The StatWord's position restarts at its first character after a
+    // mismatch, without comparing the mismatching byte again.
+    if (text[i] == statWord[wordPosition]) {
+      if (wordPosition + 1 == wordLength) {
+        ++nick.statWordHits;
+        if (verbosity > 2) fprintf(stderr, "Statword hit (%s)\n", statWord.c_str());
+        wordPosition = 0;
+      } else {
+        ++wordPosition;
+      }
+    } else {
+      wordPosition = 0;
+    }
+  }
+}

@@ -1,0 +1,212 @@
+#include "stats/tables.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+unsigned char FoldCase(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+
+uint64_t FoldedNameHash(std::string_view name) {
+  uint64_t hash = 1469598103934665603ull;  // FNV-1a
+  for (unsigned char c : name) {
+    hash ^= FoldCase(c);
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+// The index is an open-addressing table of record positions, probed
+// linearly and kept at most half full. `nameOf(position)` gives the name of
+// the record at a position.
+template <typename NameOf>
+int32_t IndexFind(const NameIndex& index, std::string_view name, NameOf nameOf) {
+  if (index.slots.empty()) return -1;
+  size_t mask = index.slots.size() - 1;
+  for (size_t slot = FoldedNameHash(name) & mask;; slot = (slot + 1) & mask) {
+    int32_t position = index.slots[slot];
+    if (position < 0) return -1;
+    if (NamesEqualIgnoringCase(nameOf(position), name)) return position;
+  }
+}
+
+template <typename NameOf>
+void IndexPlace(NameIndex& index, int32_t position, NameOf nameOf) {
+  size_t mask = index.slots.size() - 1;
+  size_t slot = FoldedNameHash(nameOf(position)) & mask;
+  while (index.slots[slot] >= 0) slot = (slot + 1) & mask;
+  index.slots[slot] = position;
+  ++index.used;
+}
+
+template <typename NameOf>
+void IndexRebuild(NameIndex& index, int32_t count, NameOf nameOf) {
+  size_t size = 16;
+  while (size < static_cast<size_t>(count) * 2 + 2) size *= 2;
+  index.slots.assign(size, -1);
+  index.used = 0;
+  for (int32_t position = 0; position < count; ++position) IndexPlace(index, position, nameOf);
+}
+
+template <typename NameOf>
+void IndexInsert(NameIndex& index, int32_t position, NameOf nameOf) {
+  if (static_cast<size_t>(index.used + 1) * 2 > index.slots.size()) {
+    IndexRebuild(index, position, nameOf);  // every position before this one
+  }
+  IndexPlace(index, position, nameOf);
+}
+
+auto NickNames(const NickTable& table) {
+  return [&table](int32_t position) -> std::string_view { return table.records[position].name; };
+}
+
+auto DayNames(const DayTable& table) {
+  return [&table](int32_t position) -> std::string_view { return table.records[position].name; };
+}
+
+// The decimal number at `position` of `text`, read as atoi reads it: blanks
+// skipped, an optional sign, then digits. A position past the end reads as
+// no digits. Values beyond the 32-bit range saturate.
+int64_t ReadNumberAt(std::string_view text, size_t position) {
+  auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  while (position < text.size() && isSpace(text[position])) ++position;
+  bool negative = false;
+  if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
+    negative = text[position] == '-';
+    ++position;
+  }
+  int64_t value = 0;
+  while (position < text.size() && text[position] >= '0' && text[position] <= '9') {
+    value = std::min<int64_t>(value * 10 + (text[position] - '0'), INT32_MAX + 1ll);
+    ++position;
+  }
+  return negative ? -value : std::min<int64_t>(value, INT32_MAX);
+}
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+// Leap years from year 1 up to the year before `year`, by the Gregorian rule.
+int64_t LeapYearsBefore(int64_t year) {
+  int64_t y = year - 1;
+  return FloorDiv(y, 4) - FloorDiv(y, 100) + FloorDiv(y, 400);
+}
+
+bool IsLeapYear(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int MonthOf(std::string_view date) {
+  // The first of these found anywhere in the text decides; none is January.
+  static const char* const kMonths[] = {"Dec", "Nov", "Oct", "Sep", "Aug", "Jul",
+                                        "Jun", "May", "Apr", "Mar", "Feb"};
+  for (int i = 0; i < 11; ++i) {
+    if (date.find(kMonths[i]) != std::string_view::npos) return 11 - i;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int CompareNamesIgnoringCase(std::string_view a, std::string_view b) {
+  size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    int ca = FoldCase(static_cast<unsigned char>(a[i]));
+    int cb = FoldCase(static_cast<unsigned char>(b[i]));
+    if (ca != cb) return ca - cb;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && CompareNamesIgnoringCase(a, b) == 0;
+}
+
+NickRecord* FindNick(NickTable& table, std::string_view nick) {
+  int32_t position = IndexFind(table.index, nick, NickNames(table));
+  return position < 0 ? nullptr : &table.records[position];
+}
+
+NickRecord& AddNick(NickTable& table, std::string_view nick) {
+  table.records.emplace_back();
+  table.records.back().name.assign(nick);
+  int32_t position = static_cast<int32_t>(table.records.size() - 1);
+  IndexInsert(table.index, position, NickNames(table));
+  return table.records.back();
+}
+
+void RemoveNick(NickTable& table, std::string_view nick) {
+  int32_t position = IndexFind(table.index, nick, NickNames(table));
+  if (position < 0) return;
+  if (position + 1 != static_cast<int32_t>(table.records.size())) {
+    table.records[position] = std::move(table.records.back());
+  }
+  table.records.pop_back();
+  IndexRebuild(table.index, static_cast<int32_t>(table.records.size()), NickNames(table));
+}
+
+DayRecord* FindDay(DayTable& table, std::string_view date, int verbosity) {
+  if (verbosity > 1) {
+    // The scan the diagnostics describe: every record compared, in order.
+    for (DayRecord& day : table.records) {
+      fprintf(stderr, "Channel Name: '%s' (%.*s)\n", day.name.c_str(),
+              static_cast<int>(date.size()), date.data());
+      if (NamesEqualIgnoringCase(day.name, date)) return &day;
+    }
+    return nullptr;
+  }
+  int32_t position = IndexFind(table.index, date, DayNames(table));
+  return position < 0 ? nullptr : &table.records[position];
+}
+
+DayRecord& AddDay(DayTable& table, std::string_view date) {
+  table.records.emplace_back();
+  table.records.back().name.assign(date);
+  int32_t position = static_cast<int32_t>(table.records.size() - 1);
+  IndexInsert(table.index, position, DayNames(table));
+  return table.records.back();
+}
+
+int64_t DayNumber(std::string_view date) {
+  static const int kDaysBeforeMonth[12] = {0,   31,  59,  90,  120, 151,
+                                           181, 212, 243, 273, 304, 334};
+  int64_t year = ReadNumberAt(date, 11);
+  int64_t day = ReadNumberAt(date, 8);
+  int month = MonthOf(date);
+  int64_t daysBeforeMonth = kDaysBeforeMonth[month] + (month >= 2 && IsLeapYear(year) ? 1 : 0);
+  int64_t daysBeforeYear = (year - 1970) * 365 + LeapYearsBefore(year) - LeapYearsBefore(1970);
+  return daysBeforeYear + daysBeforeMonth + day;
+}
+
+int CompareNickNames(const NickRecord& a, const NickRecord& b) {
+  return CompareNamesIgnoringCase(b.name, a.name);
+}
+
+int CompareNicksByLines(const NickRecord& a, const NickRecord& b) {
+  return a.lines > b.lines ? -1 : a.lines < b.lines ? 1 : 0;
+}
+
+int CompareDays(const DayRecord& a, const DayRecord& b) {
+  bool aUndated = a.name == UNDATED;
+  bool bUndated = b.name == UNDATED;
+  if (aUndated && !bUndated) return -1;
+  if (bUndated && !aUndated) return 1;
+  if (a.name == b.name) return 0;
+  int64_t difference = DayNumber(a.name) - DayNumber(b.name);
+  return difference < 0 ? -1 : difference > 0 ? 1 : 0;
+}
+
+void SortNicksForPage(NickTable& table) {
+  std::sort(table.records.begin(), table.records.end(),
+            [](const NickRecord& a, const NickRecord& b) { return CompareNickNames(a, b) < 0; });
+  std::stable_sort(
+      table.records.begin(), table.records.end(),
+      [](const NickRecord& a, const NickRecord& b) { return CompareNicksByLines(a, b) < 0; });
+  table.sortedForPage = true;
+  table.index = NameIndex();
+}
+
+void SortDaysForPage(DayTable& table) {
+  std::stable_sort(table.records.begin(), table.records.end(),
+                   [](const DayRecord& a, const DayRecord& b) { return CompareDays(a, b) < 0; });
+  IndexRebuild(table.index, static_cast<int32_t>(table.records.size()), DayNames(table));
+}

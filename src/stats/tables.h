@@ -1,0 +1,100 @@
+// The per-nick and per-day records of a run and the tables that hold them.
+//
+// NickTable keeps every record where it was created and finds it through a
+// hash on the case-folded name, so adding a nick costs the same with two
+// hundred thousand nicks as with eight; the name order is built only where
+// something needs it. DayTable keeps days in the order they were first met.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "stats/samples.h"
+
+constexpr uint32_t LAST_LINE_ASKED = 1u << 0;
+
+struct NickRecord {
+  std::string name;  // as written on the line that created the record
+  QuoteSample quote;
+  int64_t lines = 0;
+  int64_t textLines[4] = {0, 0, 0, 0};
+  int64_t actionLines[4] = {0, 0, 0, 0};
+  int64_t letters = 0;
+  int64_t questions = 0;
+  int64_t shouts = 0;
+  int64_t statWordHits = 0;
+  int64_t joins = 0;
+  int64_t timesKicked = 0;
+  int64_t kicksGiven = 0;
+  int64_t nickChanges = 0;
+  int64_t seenRequests = 0;
+  int64_t urls = 0;
+  int64_t topicChanges = 0;
+  int64_t monologues = 0;
+  int64_t answers = 0;
+  uint32_t flags = 0;
+};
+
+// An open-addressing index from case-folded names to record positions.
+struct NameIndex {
+  std::vector<int32_t> slots;  // -1 for an empty slot
+  int32_t used = 0;
+};
+
+struct NickTable {
+  std::vector<NickRecord> records;
+  NameIndex index;
+  // Set once the page writer has sorted the records into activity order;
+  // the index no longer describes them and nothing is looked up afterwards.
+  bool sortedForPage = false;
+};
+
+constexpr const char* UNDATED = "Unknown";
+
+struct DayRecord {
+  int64_t hours[24] = {};
+  int64_t lines = 0;
+  std::optional<std::string> topic;  // the latest topic set on that day
+  std::string name;                  // the date text, kept whole
+  QuoteSample quote;                 // a random raw line of the day
+};
+
+struct DayTable {
+  std::vector<DayRecord> records;  // in the order the dates were first met
+  NameIndex index;
+};
+
+// Case-insensitive comparison of names: "A" to "Z" fold onto "a" to "z",
+// every other byte compares by its unsigned value.
+int CompareNamesIgnoringCase(std::string_view a, std::string_view b);
+bool NamesEqualIgnoringCase(std::string_view a, std::string_view b);
+
+NickRecord* FindNick(NickTable& table, std::string_view nick);
+// Creates the record of a nick that FindNick does not find.
+NickRecord& AddNick(NickTable& table, std::string_view nick);
+// Removes the record of that name, compared without regard to case, if any.
+void RemoveNick(NickTable& table, std::string_view nick);
+
+// Finds a day by name, without regard to case. Above verbosity 1 every
+// record compared is reported, in table order.
+DayRecord* FindDay(DayTable& table, std::string_view date, int verbosity);
+DayRecord& AddDay(DayTable& table, std::string_view date);
+
+// Gregorian day count of a date text laid out as Www Mmm dd yyyy; 1 for
+// Thu Jan 01 1970.
+int64_t DayNumber(std::string_view date);
+
+// Sort orders: the table's name order (descending by name), the page's
+// activity order (most lines first) and the page's day order (the undated
+// day first, then by date).
+int CompareNickNames(const NickRecord& a, const NickRecord& b);
+int CompareNicksByLines(const NickRecord& a, const NickRecord& b);
+int CompareDays(const DayRecord& a, const DayRecord& b);
+
+// Puts the records into name order, then sorts them by activity, keeping
+// the name order among nicks with the same number of lines.
+void SortNicksForPage(NickTable& table);
+void SortDaysForPage(DayTable& table);
