@@ -105,6 +105,26 @@ int MonthOf(std::string_view date) {
   return 0;
 }
 
+// A text of exactly ten characters shaped yyyy-mm-dd, with the month 01 to
+// 12 and the day 01 to 31, as the date it names (month counted from 0).
+bool ReadIsoDate(std::string_view date, int64_t& year, int& month, int64_t& day) {
+  if (date.size() != 10 || date[4] != '-' || date[7] != '-') return false;
+  for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+    if (date[i] < '0' || date[i] > '9') return false;
+  }
+  auto digits = [&date](size_t at, size_t count) {
+    int64_t value = 0;
+    for (size_t i = at; i < at + count; ++i) value = value * 10 + (date[i] - '0');
+    return value;
+  };
+  year = digits(0, 4);
+  int64_t monthNumber = digits(5, 2);
+  day = digits(8, 2);
+  if (monthNumber < 1 || monthNumber > 12 || day < 1 || day > 31) return false;
+  month = static_cast<int>(monthNumber - 1);
+  return true;
+}
+
 }  // namespace
 
 int CompareNamesIgnoringCase(std::string_view a, std::string_view b) {
@@ -169,9 +189,13 @@ DayRecord& AddDay(DayTable& table, std::string_view date) {
 int64_t DayNumber(std::string_view date) {
   static const int kDaysBeforeMonth[12] = {0,   31,  59,  90,  120, 151,
                                            181, 212, 243, 273, 304, 334};
-  int64_t year = ReadNumberAt(date, 11);
-  int64_t day = ReadNumberAt(date, 8);
-  int month = MonthOf(date);
+  int64_t year, day;
+  int month;
+  if (!ReadIsoDate(date, year, month, day)) {
+    year = ReadNumberAt(date, 11);
+    day = ReadNumberAt(date, 8);
+    month = MonthOf(date);
+  }
   int64_t daysBeforeMonth = kDaysBeforeMonth[month] + (month >= 2 && IsLeapYear(year) ? 1 : 0);
   int64_t daysBeforeYear = (year - 1970) * 365 + LeapYearsBefore(year) - LeapYearsBefore(1970);
   return daysBeforeYear + daysBeforeMonth + day;

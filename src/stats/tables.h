@@ -83,8 +83,8 @@ void RemoveNick(NickTable& table, std::string_view nick);
 DayRecord* FindDay(DayTable& table, std::string_view date, int verbosity);
 DayRecord& AddDay(DayTable& table, std::string_view date);
 
-// Gregorian day count of a date text laid out as Www Mmm dd yyyy; 1 for
-// Thu Jan 01 1970.
+// Gregorian day count of a date text laid out as Www Mmm dd yyyy, or of an
+// ISO date yyyy-mm-dd; 1 for Thu Jan 01 1970 (1970-01-01).
 int64_t DayNumber(std::string_view date);
 
 // Sort orders: the table's name order (descending by name), the page's
