@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <unistd.h>
+
 #include "driver/page_output.h"
 #include "logformat/log_reader.h"
 #include "report/page.h"
@@ -91,7 +93,7 @@ bool ReadLogFiles(RunState& state) {
       continue;
     }
     bool ok = ParseLogFile(in, state.format, state.accounting, state.processedBytes, state.store,
-                           state.recent);
+                           state.recent, state.classifyWorkers);
     fclose(in);
     if (!ok) return false;
     ++state.parsedFiles;
@@ -137,6 +139,16 @@ time_t RunClock() {
     return static_cast<time_t>(strtoll(epoch, nullptr, 10));
   }
   return time(nullptr);
+}
+
+int ClassifyWorkersFromEnvironment() {
+  const char* threads = getenv("TALLYWICK_THREADS");
+  if (threads != nullptr && *threads != '\0' && strspn(threads, "0123456789") == strlen(threads)) {
+    long count = strtol(threads, nullptr, 10);
+    if (count >= 1) return static_cast<int>(count > 64 ? 64 : count);
+  }
+  long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online >= 1 ? static_cast<int>(online > 64 ? 64 : online) : 1;
 }
 
 CommandLineOutcome ReadCommandLine(const std::vector<std::string>& args, RunState& state) {
@@ -212,6 +224,7 @@ int RunTallywick(const std::vector<std::string>& args) {
   RunState state;
   state.startTime = RunClock();
   srand(static_cast<unsigned>(state.startTime));
+  state.classifyWorkers = ClassifyWorkersFromEnvironment();
 
   CommandLineOutcome outcome = ReadCommandLine(args, state);
   if (outcome == CommandLineOutcome::kFormatRejected) return kExitFatal;

@@ -1,6 +1,8 @@
 #include "logformat/format_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -77,6 +79,7 @@ bool CompileDefinition(const std::string& expression, int type, FormatReading& r
     return false;
   }
   entry.pattern.compiled = true;
+  entry.expanded = pattern;
   reading.defined[type] = true;
   if (reading.verbosity > 1) {
     fprintf(stderr, "Compiled regexp \"%s\" for %s\n", pattern.c_str(), kLineTypeKeywords[type]);
@@ -142,6 +145,19 @@ std::string ExpandFormatMacros(const std::string& expression) {
     }
   }
   return expanded;
+}
+
+bool CopyLineTypeTable(const LineTypeTable& from, LineTypeTable& into) {
+  for (int type = 0; type < kLineTypeCount; ++type) {
+    const LineTypeEntry& source = from.types[type];
+    LineTypeEntry& copy = into.types[type];
+    std::copy(std::begin(source.parts), std::end(source.parts), std::begin(copy.parts));
+    if (!source.pattern.compiled || copy.pattern.compiled) continue;
+    if (regcomp(&copy.pattern.re, source.expanded.c_str(), REG_EXTENDED) != 0) return false;
+    copy.pattern.compiled = true;
+    copy.expanded = source.expanded;
+  }
+  return true;
 }
 
 bool ReadLogFormatSpec(FILE* in, int verbosity, LineTypeTable& table) {

@@ -39,6 +39,7 @@ struct CompiledRegex {
 
 struct LineTypeEntry {
   CompiledRegex pattern;
+  std::string expanded;  // the compiled pattern's text, for compiling copies
   // Per LinePart, the subexpression that holds it; 0 when the type lacks it.
   int32_t parts[kLinePartCount] = {0, 0, 0, 0, 0, 0};
 };
@@ -56,6 +57,11 @@ const char* LinePartKeyword(int part);
 // file leaves a type undefined or cannot be read; the run must then end with
 // status 255.
 bool ReadLogFormatSpec(FILE* in, int verbosity, LineTypeTable& table);
+
+// Compiles the patterns of `from` once more into `into`, with the same
+// part maps. A compiled pattern serialises the threads that match with it,
+// so each classifying thread works on a copy of its own.
+bool CopyLineTypeTable(const LineTypeTable& from, LineTypeTable& into);
 
 // Expands the "[:nick:]" and "[:uh:]" macros of a format expression.
 std::string ExpandFormatMacros(const std::string& expression);

@@ -4,67 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "logformat/line_batches.h"
 #include "stats/tables.h"
 
 namespace {
-
-constexpr size_t kFirstChunk = 64 * 1024;
-
-// One growing buffer per file: lines are taken from it in place, and a line
-// longer than the buffer doubles it until the line fits.
-struct LineSource {
-  FILE* in = nullptr;
-  std::vector<char> data;
-  size_t start = 0;  // first byte not yet handed out
-  size_t end = 0;    // one past the last byte read
-  bool atEnd = false;
-};
-
-// A line as read: `text` is zero-terminated in the buffer, without its
-// newline; `rawLength` is its length with the newline.
-struct RawLine {
-  char* text = nullptr;
-  size_t length = 0;
-  size_t rawLength = 0;
-};
-
-enum class ReadResult { kLine, kEnd, kError };
-
-ReadResult NextLine(LineSource& source, RawLine& line) {
-  for (;;) {
-    char* begin = source.data.data() + source.start;
-    size_t available = source.end - source.start;
-    if (char* newline = static_cast<char*>(memchr(begin, '\n', available))) {
-      *newline = '\0';
-      line.text = begin;
-      line.length = static_cast<size_t>(newline - begin);
-      line.rawLength = line.length + 1;
-      source.start += line.rawLength;
-      return ReadResult::kLine;
-    }
-    if (source.atEnd) {
-      if (available == 0) return ReadResult::kEnd;
-      begin[available] = '\0';  // the buffer always keeps one spare byte
-      line.text = begin;
-      line.length = line.rawLength = available;
-      source.start = source.end;
-      return ReadResult::kLine;
-    }
-    if (source.start > 0) {
-      memmove(source.data.data(), begin, available);
-      source.start = 0;
-      source.end = available;
-    }
-    if (source.end + 1 >= source.data.size()) source.data.resize(source.data.size() * 2);
-    size_t room = source.data.size() - 1 - source.end;
-    size_t got = fread(source.data.data() + source.end, 1, room, source.in);
-    source.end += got;
-    if (got == 0) {
-      if (ferror(source.in)) return ReadResult::kError;
-      source.atEnd = true;
-    }
-  }
-}
 
 // The decimal number at the start of `text`, read as atoi reads it; values
 // beyond the 32-bit range saturate.
@@ -226,37 +169,59 @@ size_t StripAnsiCodes(char* text, size_t length) {
   return out;
 }
 
+namespace {
+
+constexpr size_t kSingleThreadBatch = 256 * 1024;
+
+// Takes the lines of one classified batch in order. Returns false when the
+// run must end: a bad hour, or a read error after the batch's lines.
+bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
+                  const AccountingConfig& config, uint64_t& processedBytes, StatsStore& store,
+                  RecentLines& recent, ReadingState& state) {
+  for (const BatchLine& line : batch.lines) {
+    processedBytes += line.countedBytes;
+    const char* text = batch.bytes.data() + line.offset;
+    if (line.match.type == kTypeNull) {
+      if (config.verbosity > 0) fprintf(stderr, "Failed to parse \"%s\"\n", text);
+      continue;
+    }
+    if (!HandleMatchedLine(table, line.match, text, line.length, config, store, recent, state)) {
+      return false;
+    }
+  }
+  if (batch.readError) {
+    perror("fgets");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
-                  uint64_t& processedBytes, StatsStore& store, RecentLines& recent) {
+                  uint64_t& processedBytes, StatsStore& store, RecentLines& recent,
+                  int workers) {
   ReadingState state;
   DayRecord* undated = FindDay(store.days, UNDATED, config.verbosity);
   if (undated == nullptr) undated = &AddDay(store.days, UNDATED);
   state.currentDay = static_cast<size_t>(undated - store.days.records.data());
   ClearRecentLines(recent);
 
-  LineSource source;
+  if (workers > 1) {
+    auto classifier = StartParallelClassifier(in, table, workers);
+    for (;;) {
+      const LineBatch& batch = NextClassifiedBatch(*classifier);
+      if (!ConsumeBatch(batch, table, config, processedBytes, store, recent, state)) return false;
+      if (batch.endOfStream) return true;
+    }
+  }
+  BatchSource source;
   source.in = in;
-  source.data.resize(kFirstChunk);
-  RawLine raw;
+  LineBatch batch;
   for (;;) {
-    ReadResult result = NextLine(source, raw);
-    if (result == ReadResult::kEnd) return true;
-    if (result == ReadResult::kError) {
-      perror("fgets");
-      return false;
-    }
-    // A zero byte ends the line's text; the rest of the line is skipped.
-    size_t length = strnlen(raw.text, raw.length);
-    processedBytes += length < raw.length ? length : raw.rawLength;
-    length = StripAnsiCodes(raw.text, length);
-
-    LineMatch match = ClassifyLine(table, raw.text);
-    if (match.type == kTypeNull) {
-      if (config.verbosity > 0) fprintf(stderr, "Failed to parse \"%s\"\n", raw.text);
-      continue;
-    }
-    if (!HandleMatchedLine(table, match, raw.text, length, config, store, recent, state)) {
-      return false;
-    }
+    ReadBatch(source, kSingleThreadBatch, batch);
+    ClassifyBatch(table, batch);
+    if (!ConsumeBatch(batch, table, config, processedBytes, store, recent, state)) return false;
+    if (batch.endOfStream) return true;
   }
 }

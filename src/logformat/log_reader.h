@@ -28,6 +28,9 @@ size_t StripAnsiCodes(char* text, size_t length);
 
 // Reads `in` to its end, adding every byte read to `processedBytes`.
 // Returns false after a bad hour or a read error, when the message is
-// already written and the run must end with status 255.
+// already written and the run must end with status 255. With more than one
+// worker, lines are classified on that many threads; everything else
+// happens in line order on the calling thread, so the outcome is the same.
 bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
-                  uint64_t& processedBytes, StatsStore& store, RecentLines& recent);
+                  uint64_t& processedBytes, StatsStore& store, RecentLines& recent,
+                  int workers = 1);
