@@ -1,0 +1,163 @@
+#include "logformat/line_batches.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// A stream over the given bytes.
+FILE* StreamOf(const std::string& bytes) {
+  FILE* stream = tmpfile();
+  fwrite(bytes.data(), 1, bytes.size(), stream);
+  rewind(stream);
+  return stream;
+}
+
+std::vector<std::string> LinesOf(const LineBatch& batch) {
+  std::vector<std::string> lines;
+  for (const BatchLine& line : batch.lines) {
+    lines.emplace_back(batch.bytes.data() + line.offset, line.length);
+  }
+  return lines;
+}
+
+TEST(ReadBatchTest, CutsOnlyAtNewlinesAndCountsEveryByte) {
+  // Lines far longer than a batch, a CR kept, a zero byte, ANSI codes, and a
+  // last line without newline.
+  std::string longLine(700000, 'x');
+  std::string input = longLine + "\nshort\r\n" + std::string("ab\0cd", 5) + "\n" +
+                      "\x1b[1;31mred\x1b[0m text\n" + longLine + "y\nlast";
+  FILE* in = StreamOf(input);
+  BatchSource source;
+  source.in = in;
+  std::vector<std::string> lines;
+  uint64_t counted = 0;
+  LineBatch batch;
+  do {
+    ReadBatch(source, 1000, batch);
+    for (const BatchLine& line : batch.lines) counted += line.countedBytes;
+    for (std::string& line : LinesOf(batch)) lines.push_back(line);
+  } while (!batch.endOfStream);
+  fclose(in);
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0], longLine);
+  EXPECT_EQ(lines[1], "short\r");
+  EXPECT_EQ(lines[2], "ab");
+  EXPECT_EQ(lines[3], "red text");
+  EXPECT_EQ(lines[4], longLine + "y");
+  EXPECT_EQ(lines[5], "last");
+  // The zero-byte line counts up to its zero byte only.
+  EXPECT_EQ(counted, input.size() - 4);
+}
+
+TEST(ReadBatchTest, EmptyStreamGivesOneEmptyFinalBatch) {
+  FILE* in = StreamOf("");
+  BatchSource source;
+  source.in = in;
+  LineBatch batch;
+  ReadBatch(source, 1000, batch);
+  EXPECT_TRUE(batch.endOfStream);
+  EXPECT_TRUE(batch.lines.empty());
+  fclose(in);
+}
+
+struct RunResult {
+  int status = -1;
+  std::string out, err, page;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+RunResult RunWithThreads(const std::string& args, int threads, const std::string& tag) {
+  std::string dir = testing::TempDir();
+  std::string page = dir + "/threads-page-" + tag + ".html";
+  std::string out = dir + "/threads-out-" + tag, err = dir + "/threads-err-" + tag;
+  std::string command = "SOURCE_DATE_EPOCH=1000000000 TZ=UTC TALLYWICK_THREADS=" +
+                        std::to_string(threads) + " " TALLYWICK_BINARY " -o " + page + " " +
+                        args + " >" + out + " 2>" + err;
+  remove(page.c_str());
+  RunResult result;
+  int raw = system(command.c_str());
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = ReadFile(out);
+  result.err = ReadFile(err);
+  result.page = ReadFile(page);
+  return result;
+}
+
+// A log of every line type over many days, with unparsed lines and long
+// lines, several megabytes long so that it spans many batches.
+std::string GeneratedLog(bool withBadHour) {
+  std::string log;
+  unsigned state = 12345;
+  auto next = [&state] { return state = state * 1103515245u + 12345u, (state >> 16) & 0x7fff; };
+  const char* days[] = {"Mon Mar 04 2002", "Tue Mar 05 2002", "Wed Mar 06 2002"};
+  for (int day = 0; day < 3; ++day) {
+    log += std::string("--- Day changed ") + days[day] + "\n";
+    for (int i = 0; i < 12000; ++i) {
+      char line[256];
+      int hour = static_cast<int>(next() % 24);
+      int nick = static_cast<int>(next() % 50);
+      switch (next() % 12) {
+        case 0: snprintf(line, sizeof line, "%02d:00  * n%d waves lol\n", hour, nick); break;
+        case 1: snprintf(line, sizeof line, "%02d:00 -!- n%d [u@h] has joined #c\n", hour, nick); break;
+        case 2: snprintf(line, sizeof line, "%02d:00 -!- n%d [u@h] has left #c []\n", hour, nick); break;
+        case 3: snprintf(line, sizeof line, "%02d:00 -!- n%d [u@h] has quit [bye %d]\n", hour, nick, i); break;
+        case 4: snprintf(line, sizeof line, "%02d:00 -!- n%d was kicked from #c by n%d [r%d]\n", hour, nick, nick + 1, i); break;
+        case 5: snprintf(line, sizeof line, "%02d:00 -!- n%d changed the topic of #c to: t%d\n", hour, nick, i); break;
+        case 6: snprintf(line, sizeof line, "%02d:00 -!- n%d is now known as n%d\n", hour, nick, nick + 2); break;
+        case 7: snprintf(line, sizeof line, "%02d:00 -!- mode/#c [+o n1] by n%d\n", hour, nick); break;
+        case 8: snprintf(line, sizeof line, "garbage line %d that no type matches\n", i); break;
+        default: snprintf(line, sizeof line, "%02d:00 <n%d> n%d: see http://x.org/%d lol?\n", hour, nick, nick + 3, i); break;
+      }
+      log += line;
+      if (i % 4999 == 0) log += "12:00 <n1> " + std::string(300000, 'z') + "\n";
+      if (withBadHour && day == 2 && i == 6000) log += "25:00 <n1> too late\n";
+    }
+  }
+  return log;
+}
+
+TEST(ParallelClassificationTest, OneAndFourWorkersGiveTheSameRun) {
+  std::string dir = testing::TempDir();
+  std::string log = dir + "/threads.log", badLog = dir + "/threads-bad.log";
+  std::ofstream(log, std::ios::binary) << GeneratedLog(false);
+  std::ofstream(badLog, std::ios::binary) << GeneratedLog(true);
+  std::string format = std::string(TALLYWICK_SOURCE_DIR) + "/examples/demo/format.txt";
+  std::string settings = std::string(TALLYWICK_SOURCE_DIR) + "/examples/demo/demo.conf";
+
+  struct Case {
+    std::string args;
+    int status;
+  } cases[] = {
+      {"-v -p " + format + " -r " + settings + " " + log + " " + log, 0},
+      {"-p " + format + " -v -v " + log, 0},
+      {"-v -p " + format + " " + badLog, 255},
+  };
+  int index = 0;
+  for (const Case& c : cases) {
+    std::string tag = std::to_string(index++);
+    RunResult one = RunWithThreads(c.args, 1, tag + "a");
+    RunResult four = RunWithThreads(c.args, 4, tag + "b");
+    EXPECT_EQ(one.status, c.status) << c.args;
+    EXPECT_EQ(four.status, one.status) << c.args;
+    EXPECT_TRUE(one.out == four.out) << c.args;
+    EXPECT_TRUE(one.err == four.err) << c.args;
+    EXPECT_TRUE(one.page == four.page) << c.args;
+    if (c.status == 0) {
+      EXPECT_GT(one.page.size(), 10000u);
+    }
+  }
+}
+
+}  // namespace
