@@ -54,9 +54,17 @@ std::string BuildKickContext(const RecentLines& recent, std::string_view kickLin
 }
 
 void PushRecentLine(RecentLines& recent, std::string_view line) {
+  // The oldest text's buffer is reused for the newest, so a full set of
+  // recent lines costs no allocation per line.
+  std::optional<std::string> oldest = std::move(recent.slots[0]);
   recent.slots[0] = std::move(recent.slots[1]);
   recent.slots[1] = std::move(recent.slots[2]);
-  recent.slots[2].emplace(line);
+  if (oldest) {
+    oldest->assign(line);
+    recent.slots[2] = std::move(oldest);
+  } else {
+    recent.slots[2].emplace(line);
+  }
 }
 
 void ClearRecentLines(RecentLines& recent) {
