@@ -4,22 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-// The file a path finally names: a symbolic link is followed.
-std::string ResolveTarget(const std::string& path) {
-  struct stat link;
-  if (lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-    char resolved[PATH_MAX];
-    if (realpath(path.c_str(), resolved) != nullptr) return resolved;
-  }
-  return path;
-}
 
 std::string FolderOf(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -28,11 +19,30 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The file a path finally names: a symbolic link is followed, also when the
+// file it points to does not exist yet, so that this file is created as
+// opening the link for writing would create it.
+std::string ResolveTarget(const std::string& path) {
+  struct stat link;
+  if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+  char resolved[PATH_MAX];
+  if (realpath(path.c_str(), resolved) != nullptr) return resolved;
+  std::string target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    ssize_t length = readlink(target.c_str(), resolved, sizeof resolved - 1);
+    if (length <= 0) break;  // not a link any more
+    std::string next(resolved, static_cast<size_t>(length));
+    target = next[0] == '/' ? next : FolderOf(target) + "/" + next;
+  }
+  return target;
+}
+
 // Opens a temporary file beside `target` with the mode the page should
 // end up with; false when none can be made there.
 bool OpenTemporary(PageOutput& output) {
   struct stat existing;
   bool exists = stat(output.target.c_str(), &existing) == 0;
+  if (!exists && errno != ENOENT) return false;  // a loop of links, say: let fopen decide
   if (exists && !S_ISREG(existing.st_mode)) return false;  // a device or FIFO: write directly
 
   std::string pattern = FolderOf(output.target) + "/.tallywick-page-XXXXXX";
