@@ -1,0 +1,675 @@
+#include <gtest/gtest.h>
+#include <regex.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "driver/page_output.h"
+#include "driver/run.h"
+#include "run_binary.h"
+#include "stats/tables.h"
+
+using test_support::FileExists;
+using test_support::FolderEntries;
+using test_support::ReadFile;
+using test_support::RunOptions;
+using test_support::RunProgram;
+using test_support::RunResult;
+using test_support::StderrCapture;
+using test_support::TempDir;
+using test_support::TextStream;
+using test_support::WriteFile;
+
+namespace {
+
+const char* const kFormat =
+    "text=^([0-9]+):[0-9]+ <([[:nick:]]+)> (.*)$,time,nick,string\n"
+    "act=^([0-9]+):[0-9]+ \\* ([[:nick:]]+) (.*)$,time,nick,string\n"
+    "join=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) joined$,time,nick\n"
+    "part=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) left$,time,nick\n"
+    "quit=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) quit \\[(.*)\\]$,time,nick,string\n"
+    "kick=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) kicked ([[:nick:]]+) \\[(.*)\\]$,time,nick,othernick,"
+    "string\n"
+    "topic=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) set the topic to (.*)$,time,nick,string\n"
+    "nick=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) is now ([[:nick:]]+)$,time,nick,othernick\n"
+    "mode=^([0-9]+):[0-9]+ -!- mode by ([[:nick:]]+)$,time,nick\n"
+    "date_stamp=^--- Day changed (.*)$,date\n"
+    "channel=^--- Log (opened|closed)$,null\n";
+
+const char* const kLog =
+    "--- Log opened\n"
+    "--- Day changed Mon Mar 04 2002\n"
+    "10:00 -!- quillon joined\n"
+    "10:01 <quillon> good morning, anyone around?\n"
+    "10:02 <marrowby> yes, just me\n"
+    "11:15 * quillon waves\n"
+    "12:30 <marrowby> lunch time\n"
+    "--- Log closed\n";
+
+// A folder holding the format, a log and whatever a test adds.
+struct Workspace {
+  TempDir dir;
+  std::string format = dir / "format.txt";
+  std::string log = dir / "channel.log";
+
+  Workspace() {
+    WriteFile(format, kFormat);
+    WriteFile(log, kLog);
+  }
+  std::string operator/(const std::string& name) const { return dir / name; }
+  std::string Add(const std::string& name, const std::string& content) const {
+    WriteFile(dir / name, content);
+    return dir / name;
+  }
+};
+
+struct CommandLineReading {
+  CommandLineOutcome outcome;
+  std::string err;
+};
+
+CommandLineReading ReadArgs(const std::vector<std::string>& args, RunState& state) {
+  StderrCapture capture;
+  CommandLineOutcome outcome = ReadCommandLine(args, state);
+  return {outcome, capture.Text()};
+}
+
+RunResult RunIn(const Workspace& work, const std::vector<std::string>& args,
+              RunOptions options = RunOptions()) {
+  options.workDir = work.dir.path.string();
+  return RunProgram(TALLYWICK_BINARY, args, options);
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+// The regcomp error code of a basic-syntax pattern.
+int BasicCompileError(const std::string& pattern) {
+  regex_t re;
+  int error = regcomp(&re, pattern.c_str(), 0);
+  if (error == 0) regfree(&re);
+  return error;
+}
+
+// ---- Reading the command line ----
+
+TEST(CommandLine, TheFirstWordMustBeAnOption) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {"channel.log"}, {"-"}, {"channel.log", "-v"}, {"-", "-v"}}) {
+    RunState state;
+    CommandLineReading reading = ReadArgs(args, state);
+    EXPECT_EQ(reading.outcome, CommandLineOutcome::kNotAnOption);
+    EXPECT_EQ(reading.err, "");
+    EXPECT_EQ(state.verbosity, 0);
+    EXPECT_TRUE(state.logFiles.empty());
+  }
+}
+
+TEST(CommandLine, OptionsEndAtTheFirstOperandOrAtABareDash) {
+  Workspace work;
+  RunState state;
+  CommandLineReading reading = ReadArgs({"-p", work.format, "a.log", "-v", "-", "b.log"}, state);
+  EXPECT_EQ(reading.outcome, CommandLineOutcome::kRead);
+  EXPECT_EQ(reading.err, "");
+  EXPECT_TRUE(state.formatLoaded);
+  EXPECT_EQ(state.verbosity, 0);
+  EXPECT_EQ(state.logFiles, (std::vector<std::string>{"a.log", "-v", "-", "b.log"}));
+
+  RunState dash;
+  ReadArgs({"-v", "-p", work.format, "-", "-v"}, dash);
+  EXPECT_EQ(dash.verbosity, 1);
+  EXPECT_EQ(dash.logFiles, (std::vector<std::string>{"-", "-v"}));
+}
+
+TEST(CommandLine, OnlyTheLetterAfterTheDashSelectsTheOption) {
+  Workspace work;
+  RunState state;
+  CommandLineReading reading =
+      ReadArgs({"-verbose", "-vv", "-pattern", work.format, "-output", "page.html", "x"}, state);
+  EXPECT_EQ(reading.outcome, CommandLineOutcome::kRead);
+  EXPECT_EQ(state.verbosity, 2);
+  EXPECT_TRUE(state.formatLoaded);
+  EXPECT_EQ(state.outputPath, "page.html");
+  EXPECT_EQ(state.logFiles, std::vector<std::string>{"x"});
+}
+
+TEST(CommandLine, ASecondFormatOptionConsumesOnlyItself) {
+  Workspace work;
+  std::string other = work.Add("other.txt", "not a format at all\n");
+  RunState state;
+  CommandLineReading reading = ReadArgs({"-p", work.format, "-p", other, "x.log"}, state);
+  EXPECT_EQ(reading.outcome, CommandLineOutcome::kRead);
+  EXPECT_EQ(reading.err, "");  // the second file is never read as a format
+  EXPECT_EQ(state.logFiles, (std::vector<std::string>{other, "x.log"}));
+}
+
+TEST(CommandLine, AFormatFileThatCannotBeOpenedLeavesRoomForALaterOne) {
+  Workspace work;
+  RunState state;
+  CommandLineReading reading = ReadArgs({"-p", work / "missing.txt", "-p", work.format}, state);
+  EXPECT_EQ(reading.outcome, CommandLineOutcome::kRead);
+  EXPECT_EQ(reading.err, "fopen: No such file or directory\n");
+  EXPECT_TRUE(state.formatLoaded);
+
+  RunState none;
+  reading = ReadArgs({"-p", work / "missing.txt"}, none);
+  EXPECT_EQ(reading.outcome, CommandLineOutcome::kRead);
+  EXPECT_FALSE(none.formatLoaded);
+
+  RunState last;
+  reading = ReadArgs({"-v", "-p"}, last);  // -p as the last word consumes only itself
+  EXPECT_EQ(reading.outcome, CommandLineOutcome::kRead);
+  EXPECT_EQ(reading.err, "");
+  EXPECT_FALSE(last.formatLoaded);
+  EXPECT_EQ(last.verbosity, 1);
+}
+
+TEST(CommandLine, AnIncompleteFormatEndsTheReading) {
+  Workspace work;
+  std::string incomplete = work.Add("incomplete.txt", "text=^(.*)$,string\n");
+  RunState state;
+  CommandLineReading reading = ReadArgs({"-p", incomplete, "-v", "x.log"}, state);
+  EXPECT_EQ(reading.outcome, CommandLineOutcome::kFormatRejected);
+  EXPECT_EQ(reading.err, "No definition of act found in format spec\n");
+  EXPECT_EQ(state.verbosity, 0);  // nothing after the -p was read
+}
+
+TEST(CommandLine, ArgumentsAreTakenWhateverTheyLookLike) {
+  Workspace work;
+  RunState state;
+  CommandLineReading reading =
+      ReadArgs({"-p", work.format, "-o", "-v", "-b", "-", "-i", "-v", "-l", "-p", "-n", "x", "-s",
+                "y", "-t", "z", "-o", "-", "log"},
+               state);
+  EXPECT_EQ(reading.outcome, CommandLineOutcome::kRead);
+  EXPECT_EQ(reading.err, "");
+  EXPECT_EQ(state.verbosity, 0);
+  EXPECT_EQ(state.outputPath, "-");
+  EXPECT_TRUE(state.haveExclusionPath);
+  EXPECT_EQ(state.exclusionPath, "-");
+  EXPECT_EQ(state.logFiles, std::vector<std::string>{"log"});
+}
+
+TEST(CommandLine, AMissingArgumentEndsOptionReadingWithoutOperands) {
+  Workspace work;
+  for (const char* option : {"-r", "-o", "-b", "-i", "-l", "-n", "-s", "-t"}) {
+    RunState state;
+    CommandLineReading reading = ReadArgs({"-p", work.format, "-v", option}, state);
+    EXPECT_EQ(reading.outcome, CommandLineOutcome::kRead) << option;
+    EXPECT_EQ(reading.err, "") << option;
+    EXPECT_EQ(state.verbosity, 1) << option;
+    EXPECT_EQ(state.outputPath, "-") << option;
+    EXPECT_FALSE(state.haveExclusionPath) << option;
+    EXPECT_TRUE(state.logFiles.empty()) << option;
+  }
+}
+
+TEST(CommandLine, UnknownOptionsAreNamedWithoutANewline) {
+  Workspace work;
+  RunState state;
+  CommandLineReading reading = ReadArgs({"-x", "-p", work.format, "--", "-?z", "log"}, state);
+  EXPECT_EQ(reading.outcome, CommandLineOutcome::kRead);
+  EXPECT_EQ(reading.err, "Unknown option -xUnknown option --Unknown option -?z");
+  EXPECT_TRUE(state.formatLoaded);
+  EXPECT_EQ(state.logFiles, std::vector<std::string>{"log"});
+}
+
+TEST(CommandLine, SettingsFilesTakeEffectWhenTheirOptionIsRead) {
+  Workspace work;
+  std::string first = work.Add("first.conf", "channame=one\npage_bg=111111\n");
+  std::string second = work.Add("second.conf", "CHANNAME=two\n");
+  std::string third = work.Add("third.conf", "myname=three\n");
+  RunState state;
+  CommandLineReading reading = ReadArgs({"-v", "-r", first, "-v", "-r", second, "-r",
+                                         work / "missing.conf", "-p", work.format, "-v", "-r",
+                                         third},
+                                        state);
+  EXPECT_EQ(reading.outcome, CommandLineOutcome::kRead);
+  // One -v: nothing for the first file; two: the second file's setting and
+  // the format's compilations; the third file is read at verbosity 3.
+  std::string err = reading.err;
+  ASSERT_EQ(err.rfind("Setting channame to two\nfopen: No such file or directory\n", 0), 0u) << err;
+  EXPECT_NE(err.find("Compiled regexp \"^--- Day changed (.*)$\" for date_stamp\n"),
+            std::string::npos);
+  EXPECT_EQ(err.find("one"), std::string::npos);
+  EXPECT_TRUE(err.ends_with("Setting myname to three\n")) << err;
+  EXPECT_EQ(SettingValue(state.settings, "channame"), "two");
+  EXPECT_EQ(SettingValue(state.settings, "page_bg"), "111111");
+  EXPECT_EQ(SettingValue(state.settings, "myname"), "three");
+  EXPECT_EQ(state.verbosity, 3);
+}
+
+// ---- The StatWord ----
+
+// The index of the candidate the rule picks from `draws`: the last k (from
+// 1) whose draw is divisible by k.
+size_t PickedByDraws(const std::vector<int>& draws) {
+  size_t picked = 0;
+  for (size_t k = 1; k <= draws.size(); ++k) {
+    if (draws[k - 1] % static_cast<int>(k) == 0) picked = k - 1;
+  }
+  return picked;
+}
+
+// Checks ChooseStatWord against the draws of many seeds; the chosen word
+// must follow the rule and exactly one draw be used per candidate.
+void ExpectStatWordRule(const std::string& list, const std::vector<std::string>& candidates) {
+  std::vector<int> seen(candidates.size(), 0);
+  for (unsigned seed = 1; seed <= 400; ++seed) {
+    srand(seed);
+    std::vector<int> draws;
+    for (size_t i = 0; i <= candidates.size(); ++i) draws.push_back(rand());
+    int following = draws.back();
+    draws.pop_back();
+    size_t picked = PickedByDraws(draws);
+    srand(seed);
+    EXPECT_EQ(ChooseStatWord(list), candidates[picked]) << list << " seed " << seed;
+    EXPECT_EQ(rand(), following) << list << " seed " << seed << ": draws used";
+    ++seen[picked];
+  }
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    EXPECT_GT(seen[i], 0) << "candidate " << i << " of " << list << " never chosen";
+  }
+}
+
+TEST(StatWord, TheKthCandidateReplacesTheChoiceWhenItsDrawIsDivisibleByK) {
+  ExpectStatWordRule("alpha", {"alpha"});
+  ExpectStatWordRule("alpha,beta,gamma,delta", {"alpha", "beta", "gamma", "delta"});
+  // The empty text after a final comma is no candidate.
+  ExpectStatWordRule("alpha,beta,", {"alpha", "beta"});
+  // Empty candidates between commas, and at the start, take part.
+  ExpectStatWordRule("a,,b", {"a", "", "b"});
+  ExpectStatWordRule(",beta", {"", "beta"});
+  // Blanks are part of the candidates.
+  ExpectStatWordRule(" a , b", {" a ", " b"});
+}
+
+TEST(StatWord, ALongCandidateIsKeptWhole) {
+  std::string word = "antidisestablishmentarianism";  // 28 characters
+  srand(7);
+  EXPECT_EQ(ChooseStatWord(word), word);
+}
+
+// ---- The nick exclusion file ----
+
+TEST(ExclusionFile, RemovesEveryNamedNickWhateverItsLength) {
+  NickTable nicks;
+  const std::string longNick = "averyveryverylongnick_of_34_chars";
+  const std::string firstPiece = longNick.substr(0, 15);
+  for (const std::string& name : {std::string("ab"), std::string("x"), longNick, firstPiece,
+                                  std::string("CaseNick"), std::string("keep"),
+                                  std::string("tail")}) {
+    AddNick(nicks, name);
+  }
+  TextStream in("x\n"                  // too short: skipped
+                "AB\n"                 // compared without regard to case
+                "\n" +
+                longNick + "\n" +      // read whole, so its first 15 bytes name nothing
+                "casenick\n"
+                "keep\r\n"             // the carriage return is part of the name
+                "nobody\n"
+                "tail");               // the last line needs no newline
+  ApplyExclusionFile(in.stream, nicks);
+  std::vector<std::string> left;
+  for (const NickRecord& nick : nicks.records) left.push_back(nick.name);
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{firstPiece, "keep", "x"}));
+  EXPECT_NE(FindNick(nicks, "KEEP"), nullptr);
+  EXPECT_EQ(FindNick(nicks, "ab"), nullptr);
+}
+
+// ---- The page output ----
+
+TEST(PageOutput, AStandardOutputPageIsWrittenToStdout) {
+  PageOutput output;
+  ASSERT_TRUE(OpenPageOutput("-", output));
+  EXPECT_TRUE(output.isStdout);
+  EXPECT_EQ(output.stream, stdout);
+  EXPECT_TRUE(output.tempPath.empty());
+}
+
+TEST(PageOutput, ANewPageAppearsOnlyWhenCompleteWithTheUmaskMode) {
+  for (mode_t mask : {mode_t(022), mode_t(027), mode_t(0)}) {
+    TempDir dir;
+    std::string path = dir / "page.html";
+    mode_t saved = umask(mask);
+    PageOutput output;
+    bool opened = OpenPageOutput(path, output);
+    umask(saved);
+    ASSERT_TRUE(opened);
+    fputs("<html>complete</html>\n", output.stream);
+    EXPECT_FALSE(FileExists(path)) << "the page must not appear before it is complete";
+    ASSERT_FALSE(output.tempPath.empty());
+    ASSERT_TRUE(FinishPageOutput(output));
+    EXPECT_EQ(ReadFile(path), "<html>complete</html>\n");
+    EXPECT_EQ(ModeOf(path), 0666 & ~mask) << "umask " << mask;
+    EXPECT_EQ(FolderEntries(dir.path), std::vector<std::string>{"page.html"});
+  }
+}
+
+TEST(PageOutput, AnExistingPageKeepsItsModeAndSurvivesAnAbandonedWrite) {
+  TempDir dir;
+  std::string path = dir / "page.html";
+  WriteFile(path, "old page\n");
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+
+  PageOutput abandoned;
+  ASSERT_TRUE(OpenPageOutput(path, abandoned));
+  fputs("half a page", abandoned.stream);
+  AbandonPageOutput(abandoned);
+  EXPECT_EQ(ReadFile(path), "old page\n");
+  EXPECT_EQ(FolderEntries(dir.path), std::vector<std::string>{"page.html"});
+
+  PageOutput output;
+  ASSERT_TRUE(OpenPageOutput(path, output));
+  fputs("new page\n", output.stream);
+  EXPECT_EQ(ReadFile(path), "old page\n");
+  ASSERT_TRUE(FinishPageOutput(output));
+  EXPECT_EQ(ReadFile(path), "new page\n");
+  EXPECT_EQ(ModeOf(path), 0640u);
+  EXPECT_EQ(FolderEntries(dir.path), std::vector<std::string>{"page.html"});
+}
+
+TEST(PageOutput, ASymbolicLinkIsFollowed) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path / "site");
+  std::string real = dir / "site/real.html";
+  WriteFile(real, "old\n");
+  std::string link = dir / "page.html";
+  ASSERT_EQ(symlink("site/real.html", link.c_str()), 0);
+
+  PageOutput output;
+  ASSERT_TRUE(OpenPageOutput(link, output));
+  fputs("new\n", output.stream);
+  ASSERT_TRUE(FinishPageOutput(output));
+  EXPECT_EQ(ReadFile(real), "new\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(FolderEntries(dir.path / "site"), std::vector<std::string>{"real.html"});
+
+  // A link to a file that does not exist yet creates that file, as opening
+  // the link for writing does.
+  std::string dangling = dir / "next.html";
+  ASSERT_EQ(symlink("site/next-real.html", dangling.c_str()), 0);
+  PageOutput created;
+  ASSERT_TRUE(OpenPageOutput(dangling, created));
+  fputs("fresh\n", created.stream);
+  ASSERT_TRUE(FinishPageOutput(created));
+  EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+  EXPECT_EQ(ReadFile(dir / "site/next-real.html"), "fresh\n");
+
+  // A loop of links names no file: the page cannot be opened and both
+  // links stay as they are.
+  ASSERT_EQ(symlink("loop-b", (dir / "loop-a").c_str()), 0);
+  ASSERT_EQ(symlink("loop-a", (dir / "loop-b").c_str()), 0);
+  PageOutput looping;
+  EXPECT_FALSE(OpenPageOutput(dir / "loop-a", looping));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "loop-a"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "loop-b"));
+}
+
+TEST(PageOutput, DevicesAreWrittenDirectlyAndWriteFailuresAreReported) {
+  PageOutput null;
+  ASSERT_TRUE(OpenPageOutput("/dev/null", null));
+  EXPECT_TRUE(null.tempPath.empty());
+  fputs("discarded", null.stream);
+  EXPECT_TRUE(FinishPageOutput(null));
+
+  PageOutput full;
+  ASSERT_TRUE(OpenPageOutput("/dev/full", full));
+  EXPECT_TRUE(full.tempPath.empty());
+  fputs("no room for this", full.stream);
+  StderrCapture capture;
+  EXPECT_FALSE(FinishPageOutput(full));
+  EXPECT_EQ(capture.Text(), "/dev/full: No space left on device\n");
+}
+
+TEST(PageOutput, AnOutputThatCannotBeOpenedIsRefused) {
+  TempDir dir;
+  PageOutput missingFolder;
+  EXPECT_FALSE(OpenPageOutput(dir / "no/such/folder/page.html", missingFolder));
+  PageOutput folder;
+  EXPECT_FALSE(OpenPageOutput(dir.path.string(), folder));
+  EXPECT_TRUE(FolderEntries(dir.path).empty());
+}
+
+// ---- Whole runs of the program ----
+
+TEST(ProgramRun, ARunWithoutAFormatEndsWith255) {
+  Workspace work;
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {"channel.log"}, {"-", "-p", "format.txt"}, {"-v", "-o", "out.html"}}) {
+    RunResult run = RunIn(work, args);
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "No log format file - unable to continue\n");
+  }
+  RunResult missing = RunIn(work, {"-p", "missing.txt", "channel.log"});
+  EXPECT_EQ(missing.status, 255);
+  EXPECT_EQ(missing.err, "fopen: No such file or directory\nNo log format file - unable to continue\n");
+  EXPECT_FALSE(FileExists(work / "out.html"));
+}
+
+TEST(ProgramRun, FormatFileFailuresEndWith255) {
+  Workspace work;
+  work.Add("incomplete.txt", "text=^(.*)$,string\nTEXT=x\n");
+  RunResult incomplete = RunIn(work, {"-p", "incomplete.txt", "-o", "out.html", "channel.log"});
+  EXPECT_EQ(incomplete.status, 255);
+  EXPECT_EQ(incomplete.out, "");
+  EXPECT_EQ(incomplete.err,
+            "Repeat definition ignored for text\nNo definition of act found in format spec\n");
+
+  std::filesystem::create_directory(work.dir.path / "folder");
+  RunResult unreadable = RunIn(work, {"-p", "folder", "channel.log"});
+  EXPECT_EQ(unreadable.status, 255);
+  EXPECT_EQ(unreadable.err, "ReadLogFormatSpec: Is a directory\n");
+  EXPECT_FALSE(FileExists(work / "out.html"));
+}
+
+TEST(ProgramRun, IgnorePatternsAreBasicExpressions) {
+  Workspace work;
+  // "(" is an ordinary character in basic syntax, "\(" opens a group.
+  work.Add("fine.conf", "ignore_quits=(\nignore_kicks=a{1\n");
+  RunResult fine = RunIn(work, {"-p", "format.txt", "-r", "fine.conf", "-o", "out.html", "channel.log"});
+  EXPECT_EQ(fine.status, 0);
+  EXPECT_EQ(fine.err, "");
+
+  work.Add("quits.conf", "ignore_quits=\\(\nignore_kicks=[\n");
+  RunResult quits = RunIn(work, {"-p", "format.txt", "-r", "quits.conf", "-o", "out.html", "channel.log"});
+  EXPECT_EQ(quits.status, 255);
+  EXPECT_EQ(quits.err, "Error " + std::to_string(BasicCompileError("\\(")) +
+                           " compiling signoffs regexp \\(\n");
+
+  work.Add("kicks.conf", "ignore_kicks=x\\{\n");
+  RunResult kicks = RunIn(work, {"-p", "format.txt", "-r", "kicks.conf", "-o", "out2.html", "channel.log"});
+  EXPECT_EQ(kicks.status, 255);
+  EXPECT_EQ(kicks.err, "Error " + std::to_string(BasicCompileError("x\\{")) +
+                           " compiling kicks regexp x\\{\n");
+  EXPECT_FALSE(FileExists(work / "out2.html"));
+}
+
+TEST(ProgramRun, RunsWithNothingToOutput) {
+  Workspace work;
+  // No log operand at all: nothing to do, status 0, and no page file.
+  RunResult none = RunIn(work, {"-p", "format.txt", "-o", "out.html"});
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err, "No logs parsed. Nothing to output");
+  EXPECT_FALSE(FileExists(work / "out.html"));
+
+  // Logs named and none readable: a failure. The skip message goes to
+  // standard output when the page goes to a file...
+  RunResult toFile = RunIn(work, {"-p", "format.txt", "-o", "out.html", "gone.log", "lost.log"});
+  EXPECT_EQ(toFile.status, 255);
+  EXPECT_EQ(toFile.out, "Error opening gone.log, skipping file\nError opening lost.log, skipping file\n");
+  EXPECT_EQ(toFile.err, "No logs parsed. Nothing to output");
+  EXPECT_FALSE(FileExists(work / "out.html"));
+
+  // ...and to standard error when the page goes to standard output.
+  RunResult toStdout = RunIn(work, {"-p", "format.txt", "gone.log"});
+  EXPECT_EQ(toStdout.status, 255);
+  EXPECT_EQ(toStdout.out, "");
+  EXPECT_EQ(toStdout.err, "Error opening gone.log, skipping file\nNo logs parsed. Nothing to output");
+}
+
+TEST(ProgramRun, AnUnreadableLogIsSkippedAndTheOthersCount) {
+  Workspace work;
+  RunResult run = RunIn(work, {"-p", "format.txt", "-v", "-o", "out.html", "gone.log", "channel.log"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "Error opening gone.log, skipping file\n");
+  EXPECT_EQ(run.err, "Done (Parsed 1 files)\n");
+  std::string page = ReadFile(work / "out.html");
+  EXPECT_NE(page.find("quillon"), std::string::npos);
+  EXPECT_TRUE(page.ends_with("</center></body></html>")) << page.substr(page.size() > 200 ? page.size() - 200 : 0);
+
+  // A log read from standard input counts as a parsed file as well.
+  RunOptions withInput;
+  withInput.stdinText = kLog;
+  RunResult fromStdin = RunIn(work, {"-v", "-p", "format.txt", "-o", "stdin.html", "-", "channel.log"},
+                            withInput);
+  EXPECT_EQ(fromStdin.status, 0);
+  EXPECT_EQ(fromStdin.err, "Done (Parsed 2 files)\n");
+  EXPECT_TRUE(FileExists(work / "stdin.html"));
+}
+
+TEST(ProgramRun, AnOutputThatCannotBeOpenedEndsWith255) {
+  Workspace work;
+  RunResult run = RunIn(work, {"-p", "format.txt", "-o", "no/such/folder/out.html", "channel.log"});
+  EXPECT_EQ(run.status, 255);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "Error opening output html file");
+}
+
+TEST(ProgramRun, WriteFailuresAreReportedAndKeepTheOldPage) {
+  Workspace work;
+  RunResult full = RunIn(work, {"-p", "format.txt", "-o", "/dev/full", "channel.log"});
+  EXPECT_EQ(full.status, 255);
+  EXPECT_EQ(full.err, "/dev/full: No space left on device\n");
+
+  RunOptions toFullStdout;
+  toFullStdout.stdoutPath = "/dev/full";
+  RunResult stdoutFull = RunIn(work, {"-p", "format.txt", "channel.log"}, toFullStdout);
+  EXPECT_EQ(stdoutFull.status, 255);
+  EXPECT_EQ(stdoutFull.err, "standard output: No space left on device\n");
+
+  // A page that cannot be written whole leaves the old one as it was and
+  // no temporary file behind.
+  work.Add("out.html", "the old page\n");
+  RunOptions small;
+  small.fileSizeLimit = 2000;
+  RunResult tooLarge = RunIn(work, {"-p", "format.txt", "-o", "out.html", "channel.log"}, small);
+  EXPECT_EQ(tooLarge.status, 255);
+  EXPECT_EQ(tooLarge.err, "out.html: File too large\n");
+  EXPECT_EQ(ReadFile(work / "out.html"), "the old page\n");
+  EXPECT_EQ(FolderEntries(work.dir.path),
+            (std::vector<std::string>{"channel.log", "format.txt", "out.html"}));
+}
+
+TEST(ProgramRun, APageReplacesTheOldOneInPlace) {
+  Workspace work;
+  std::filesystem::create_directory(work.dir.path / "site");
+  work.Add("site/stats.html", "old\n");
+  ASSERT_EQ(chmod((work / "site/stats.html").c_str(), 0604), 0);
+  ASSERT_EQ(symlink("site/stats.html", (work / "link.html").c_str()), 0);
+
+  RunResult viaLink = RunIn(work, {"-p", "format.txt", "-o", "link.html", "channel.log"});
+  EXPECT_EQ(viaLink.status, 0);
+  EXPECT_EQ(viaLink.err, "");
+  EXPECT_TRUE(std::filesystem::is_symlink(work / "link.html"));
+  EXPECT_TRUE(ReadFile(work / "site/stats.html").starts_with("<!DOCTYPE HTML"));
+  EXPECT_EQ(ModeOf(work / "site/stats.html"), 0604u);
+  EXPECT_EQ(FolderEntries(work.dir.path / "site"), std::vector<std::string>{"stats.html"});
+
+  RunOptions masked;
+  masked.umask = 027;
+  RunResult fresh = RunIn(work, {"-p", "format.txt", "-o", "fresh.html", "channel.log"}, masked);
+  EXPECT_EQ(fresh.status, 0);
+  EXPECT_EQ(ModeOf(work / "fresh.html"), 0640u);
+  EXPECT_EQ(ReadFile(work / "fresh.html"), ReadFile(work / "site/stats.html"));
+
+  // /dev/null is no regular file: it is written directly and stays a device.
+  RunResult discarded = RunIn(work, {"-p", "format.txt", "-o", "/dev/null", "channel.log"});
+  EXPECT_EQ(discarded.status, 0);
+  EXPECT_EQ(discarded.err, "");
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
+TEST(ProgramRun, TheSourceDateEpochStandsInForTheStartTime) {
+  Workspace work;
+  work.Add("words.conf", "statwords=alpha,beta,gamma,delta,epsilon,zeta\n");
+  std::vector<std::string> args = {"-v", "-p", "format.txt", "-r", "words.conf", "-o", "a.html",
+                                   "channel.log"};
+  RunResult first = RunIn(work, args);
+  args[6] = "b.html";
+  RunResult second = RunIn(work, args);
+  ASSERT_EQ(first.status, 0);
+  ASSERT_EQ(second.status, 0);
+  EXPECT_EQ(ReadFile(work / "a.html"), ReadFile(work / "b.html"));
+  EXPECT_NE(ReadFile(work / "a.html").find("Sun Sep  9 01:46:40 2001"), std::string::npos);
+
+  // The generator is seeded with it: the StatWord is the one the rule
+  // picks from the draws of that seed.
+  srand(1000000000u);
+  std::vector<int> draws;
+  for (int i = 0; i < 6; ++i) draws.push_back(rand());
+  const char* words[] = {"alpha", "beta", "gamma", "delta", "epsilon", "zeta"};
+  std::string expected = std::string("Collecting stats for word \"") + words[PickedByDraws(draws)] +
+                         "\"\nDone (Parsed 1 files)\n";
+  EXPECT_EQ(first.err, expected);
+  EXPECT_EQ(second.err, expected);
+
+  // Without it the clock seeds the run, which still works.
+  RunOptions clock;
+  clock.env["SOURCE_DATE_EPOCH"] = std::nullopt;
+  args[6] = "c.html";
+  RunResult timed = RunIn(work, args, clock);
+  EXPECT_EQ(timed.status, 0);
+  EXPECT_EQ(ReadFile(work / "c.html").find("Sun Sep  9 01:46:40 2001"), std::string::npos);
+}
+
+TEST(ProgramRun, VerboseMessagesOfTheDriver) {
+  Workspace work;
+  std::string longWord = "pneumonoultramicroscopic";  // 24 characters, kept whole
+  work.Add("one.conf", "statwords=" + longWord + "\nchanname=tallytest\n");
+  work.Add("empty.conf", "statwords=\n");
+  RunResult run = RunIn(work, {"-v", "-r", "one.conf", "-v", "-r", "one.conf", "-p", "format.txt",
+                             "-o", "out.html", "channel.log"});
+  EXPECT_EQ(run.status, 0);
+  std::string settingLines =
+      "Setting statwords to " + longWord + "\nSetting channame to tallytest\n";
+  ASSERT_TRUE(run.err.starts_with(settingLines)) << run.err;
+  EXPECT_NE(run.err.find("Collecting stats for word \"" + longWord + "\"\n"), std::string::npos)
+      << run.err;
+  EXPECT_TRUE(run.err.ends_with("Done (Parsed 1 files)\n")) << run.err;
+
+  // An empty word list chooses nothing and says nothing about it.
+  RunResult empty = RunIn(work, {"-v", "-p", "format.txt", "-r", "empty.conf", "-o", "out.html",
+                               "channel.log"});
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(empty.err, "Done (Parsed 1 files)\n");
+}
+
+TEST(ProgramRun, TheExclusionFileRemovesNicksFromThePage) {
+  Workspace work;
+  work.Add("exclude.txt", "MARROWBY\nq\n");
+  RunResult run = RunIn(work, {"-p", "format.txt", "-b", "exclude.txt", "-o", "out.html",
+                             "channel.log"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  // Nick cells hold the bare name.
+  std::string page = ReadFile(work / "out.html");
+  EXPECT_EQ(page.find(">marrowby<"), std::string::npos);
+  EXPECT_NE(page.find(">quillon<"), std::string::npos);
+
+  RunResult missing = RunIn(work, {"-p", "format.txt", "-b", "nothing.txt", "-o", "out.html",
+                                 "channel.log"});
+  EXPECT_EQ(missing.status, 0);
+  EXPECT_EQ(missing.err, "nothing.txt: No such file or directory\n");
+  EXPECT_NE(ReadFile(work / "out.html").find(">marrowby<"), std::string::npos);
+}
+
+}  // namespace
