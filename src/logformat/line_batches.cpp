@@ -38,7 +38,7 @@ void ReadBatch(BatchSource& source, size_t targetBytes, LineBatch& batch) {
   batch.bytes.swap(source.carry);
   size_t used = batch.bytes.size();
   source.carry.clear();
-  bool haveNewline = memchr(batch.bytes.data(), '\n', used) != nullptr;
+  bool haveNewline = used > 0 && memchr(batch.bytes.data(), '\n', used) != nullptr;
   while (!source.finished && (used < targetBytes || !haveNewline)) {
     batch.bytes.resize(used + kReadChunk + 1);
     size_t got = fread(batch.bytes.data() + used, 1, kReadChunk, source.in);
