@@ -556,6 +556,12 @@ TEST(ProgramRun, WriteFailuresAreReportedAndKeepTheOldPage) {
   EXPECT_EQ(stdoutFull.status, 255);
   EXPECT_EQ(stdoutFull.err, "standard output: No space left on device\n");
 
+  RunOptions closedPipe;
+  closedPipe.stdoutIntoClosedPipe = true;
+  RunResult broken = RunIn(work, {"-p", "format.txt", "channel.log"}, closedPipe);
+  EXPECT_EQ(broken.status, 255);
+  EXPECT_EQ(broken.err, "standard output: Broken pipe\n");
+
   // A page that cannot be written whole leaves the old one as it was and
   // no temporary file behind.
   work.Add("out.html", "the old page\n");

@@ -130,6 +130,7 @@ struct RunOptions {
   std::map<std::string, std::optional<std::string>> env;
   std::optional<std::string> stdinText;   // standard input; /dev/null when absent
   std::optional<std::string> stdoutPath;  // standard output goes here instead of being captured
+  bool stdoutIntoClosedPipe = false;      // standard output is a pipe nobody reads
   std::optional<mode_t> umask;
   std::optional<rlim_t> fileSizeLimit;  // bytes; SIGXFSZ is ignored so writes fail with EFBIG
 };
@@ -166,6 +167,13 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
     if (in < 0 || out < 0 || err < 0) _exit(126);
     dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
+    if (options.stdoutIntoClosedPipe) {
+      int ends[2];
+      if (pipe(ends) != 0) _exit(126);
+      close(ends[0]);
+      dup2(ends[1], STDOUT_FILENO);
+      close(ends[1]);
+    }
     dup2(err, STDERR_FILENO);
     if (chdir(options.workDir.c_str()) != 0) _exit(126);
     setenv("SOURCE_DATE_EPOCH", "1000000000", 1);
