@@ -34,6 +34,7 @@ Settings DefaultSettings() {
       {"font1", 19, "Times New Roman"},
       {"font2", 19, "Verdana"},
       {"font3", 19, "Arial Narrow"},
+      {"charset", 30, ""},
   };
   return settings;
 }

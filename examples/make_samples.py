@@ -1,0 +1,391 @@
+#!/usr/bin/env python3
+"""Writes the sample logs examples/<layout>.log, one per bundled format.
+
+Every sample tells the same two days of a small channel, written the way
+each client lays out its log: spoken lines with bold and colour codes,
+URLs and questions, actions, joins, parts, quits, a kick, topic, nick and
+mode changes, the lines a client writes about the channel itself, and the
+day changes the layout has. Layouts that write no date on their lines get
+the "--- date" line that the bundled format reads, as it appears when
+daily log files are joined with a date line before each one (see the
+README).
+
+Run it from anywhere: python3 examples/make_samples.py
+"""
+
+import os
+
+BOLD = "\x02"
+COLOUR = "\x03"
+
+CHANNEL = "#tallywick"
+HOSTS = {
+    "alice": "~alice@wonder.example",
+    "bob": "~bob@builder.example",
+    "carol": "carol@loud.example",
+    "dave": "~dave@night.example",
+    "dave_away": "~dave@night.example",
+}
+OPS = {"bob"}
+FIRST_TOPIC = "Welcome to #tallywick"
+FIRST_TOPIC_BY = "bob"
+
+# The two days: (weekday, month name, day of month, year, ISO date).
+DAYS = [
+    ("Mon", "Mar", 4, 2024, "2024-03-04"),
+    ("Tue", "Mar", 5, 2024, "2024-03-05"),
+]
+
+# (day index, "HH:MM:SS", kind, arguments...)
+EVENTS = [
+    (0, "09:58:12", "open"),
+    (0, "09:58:12", "self_join"),
+    (0, "09:58:40", "join", "alice"),
+    (0, "09:59:05", "join", "bob"),
+    (0, "10:00:02", "text", "alice", "good morning, is anyone around?"),
+    (0, "10:01:15", "text", "bob", "alice: yes, just made " + BOLD + "strong" + BOLD + " coffee"),
+    (0, "10:02:30", "text", "alice", "lol, of course you did"),
+    (0, "10:03:00", "action", "bob", "waves at everyone"),
+    (0, "10:04:44", "text", "bob", "have a look at http://www.example.org/coffee.html"),
+    (0, "10:05:10", "topic", "alice", "Coffee and code | http://tallywick.example/"),
+    (0, "12:29:00", "join", "carol"),
+    (0, "12:30:03", "text", "carol",
+     "HEY EVERYONE!! " + COLOUR + "4,1colours" + COLOUR + " are " + BOLD + "fun" + BOLD + "!"),
+    (0, "12:31:10", "text", "alice", "hi carol :) lol"),
+    (0, "12:31:50", "text", "carol", "WHO WANTS TO SEE MY CAPS LOCK?"),
+    (0, "12:32:20", "mode", "bob", "+o", "alice"),
+    (0, "12:35:00", "kick", "bob", "carol", "too loud"),
+    (0, "13:02:00", "text", "bob", "anyone up for lunch? www.example.com/menu has soup"),
+    (0, "13:03:00", "part", "alice", "lunch"),
+    (0, "19:45:10", "quit", "bob", "Leaving for dinner"),
+    (0, "19:46:00", "close"),
+    (1, "08:10:00", "open"),
+    (1, "08:10:00", "self_join"),
+    (1, "08:15:20", "join", "dave"),
+    (1, "08:16:00", "text", "dave", "!seen carol"),
+    (1, "08:16:01", "notice", "helperbot", "carol was last seen 19 hours ago"),
+    (1, "08:17:02", "join", "alice"),
+    (1, "08:17:40", "text", "alice", "dave: she got kicked yesterday, heh"),
+    (1, "08:20:00", "nick", "dave", "dave_away"),
+    (1, "08:21:00", "action", "dave_away", "yawns"),
+    (1, "18:30:00", "text", "alice",
+     "anyone knows ftp://ftp.example.net/pub? the " + COLOUR + "12blue" + COLOUR + " link"),
+    (1, "22:05:00", "quit", "dave_away", "Ping timeout: 240 seconds"),
+    (1, "22:11:00", "part", "alice", ""),
+    (1, "22:12:00", "close"),
+]
+
+
+def tracked(events):
+    """The events in order, keeping OPS up to date: who holds channel
+    operator status when each event happens."""
+    OPS.clear()
+    OPS.add("bob")
+    for event in events:
+        yield event
+        day, clock, kind, *args = event
+        if kind == "mode" and args[1] == "+o":
+            OPS.add(args[2])
+        elif kind in ("part", "quit"):
+            OPS.discard(args[0])
+        elif kind == "kick":
+            OPS.discard(args[1])
+        elif kind == "nick" and args[0] in OPS:
+            OPS.discard(args[0])
+            OPS.add(args[1])
+
+
+def www_date(day, pad="0"):
+    weekday, month, mday, year, _ = DAYS[day]
+    return "%s %s %s %d" % (weekday, month, str(mday).rjust(2, pad), year)
+
+
+def ctime_text(day, clock, pad="0"):
+    weekday, month, mday, year, _ = DAYS[day]
+    return "%s %s %s %s %d" % (weekday, month, str(mday).rjust(2, pad), clock, year)
+
+
+def hhmm(clock):
+    return clock[:5]
+
+
+def mode_char(nick):
+    return "@" if nick in OPS else ""
+
+
+def irssi(events):
+    out = []
+    current_day = None
+    for day, clock, kind, *args in tracked(events):
+        if current_day is not None and day != current_day:
+            out.append("--- Day changed " + www_date(day))
+        current_day = day
+        t = hhmm(clock)
+        if kind == "open":
+            if day == 0:
+                out.append("--- Log opened " + ctime_text(day, clock))
+        elif kind == "self_join":
+            if day == 0:
+                out.append("%s -!- Topic for %s: %s" % (t, CHANNEL, FIRST_TOPIC))
+                out.append("%s -!- Topic set by %s [%s] [Sun Mar 03 20:00:00 2024]"
+                           % (t, FIRST_TOPIC_BY, HOSTS[FIRST_TOPIC_BY]))
+                out.append("%s -!- Irssi: %s: Total of 1 nicks [0 ops, 0 halfops, 0 voices, 1 normal]"
+                           % (t, CHANNEL))
+                out.append("%s -!- Irssi: Join to %s was synced in 1 secs" % (t, CHANNEL))
+        elif kind == "join":
+            out.append("%s -!- %s [%s] has joined %s" % (t, args[0], HOSTS[args[0]], CHANNEL))
+        elif kind == "text":
+            out.append("%s <%s%s> %s" % (t, mode_char(args[0]) or " ", args[0], args[1]))
+        elif kind == "action":
+            out.append("%s  * %s %s" % (t, args[0], args[1]))
+        elif kind == "notice":
+            out.append("%s -%s:%s- %s" % (t, args[0], CHANNEL, args[1]))
+        elif kind == "topic":
+            out.append("%s -!- %s changed the topic of %s to: %s" % (t, args[0], CHANNEL, args[1]))
+        elif kind == "mode":
+            out.append("%s -!- mode/%s [%s %s] by %s" % (t, CHANNEL, args[1], args[2], args[0]))
+        elif kind == "kick":
+            out.append("%s -!- %s was kicked from %s by %s [%s]" % (t, args[1], CHANNEL, args[0], args[2]))
+        elif kind == "part":
+            out.append("%s -!- %s [%s] has left %s [%s]" % (t, args[0], HOSTS[args[0]], CHANNEL, args[1]))
+        elif kind == "quit":
+            out.append("%s -!- %s [%s] has quit [%s]" % (t, args[0], HOSTS[args[0]], args[1]))
+        elif kind == "nick":
+            out.append("%s -!- %s is now known as %s" % (t, args[0], args[1]))
+        elif kind == "close":
+            if day == len(DAYS) - 1:
+                out.append("--- Log closed " + ctime_text(day, clock))
+    return out
+
+
+def weechat(events):
+    out = []
+    for day, clock, kind, *args in tracked(events):
+        stamp = DAYS[day][4] + " " + clock
+        def line(prefix, message):
+            out.append("%s\t%s\t%s" % (stamp, prefix, message))
+        if kind == "open":
+            out.append(stamp + "\t****  Beginning of log  ****")
+        elif kind == "close":
+            out.append(stamp + "\t****  End of log  ****")
+        elif kind == "self_join":
+            line("--", 'Topic for %s is "%s"' % (CHANNEL, FIRST_TOPIC))
+            line("--", "Topic set by %s (%s) on Sun, 03 Mar 2024 20:00:00"
+                 % (FIRST_TOPIC_BY, HOSTS[FIRST_TOPIC_BY]))
+            line("--", "Channel %s: 1 nick (0 ops, 0 voices, 1 normal)" % CHANNEL)
+        elif kind == "join":
+            line("-->", "%s (%s) has joined %s" % (args[0], HOSTS[args[0]], CHANNEL))
+        elif kind == "text":
+            line(mode_char(args[0]) + args[0], args[1])
+        elif kind == "action":
+            line(" *", "%s %s" % (args[0], args[1]))
+        elif kind == "notice":
+            line("--", "Notice(%s) -> %s: %s" % (args[0], CHANNEL, args[1]))
+        elif kind == "topic":
+            line("--", '%s has changed topic for %s from "%s" to "%s"' % (args[0], CHANNEL, FIRST_TOPIC, args[1]))
+        elif kind == "mode":
+            line("--", "Mode %s [%s %s] by %s" % (CHANNEL, args[1], args[2], args[0]))
+        elif kind == "kick":
+            line("<--", "%s has kicked %s (%s)" % (args[0], args[1], args[2]))
+        elif kind == "part":
+            if args[1]:
+                line("<--", "%s (%s) has left %s (%s)" % (args[0], HOSTS[args[0]], CHANNEL, args[1]))
+            else:
+                line("<--", "%s (%s) has left %s" % (args[0], HOSTS[args[0]], CHANNEL))
+        elif kind == "quit":
+            line("<--", "%s (%s) has quit (%s)" % (args[0], HOSTS[args[0]], args[1]))
+        elif kind == "nick":
+            line("--", "%s is now known as %s" % (args[0], args[1]))
+    return out
+
+
+def hexchat(events, iso):
+    out = []
+    for day, clock, kind, *args in tracked(events):
+        weekday, month, mday, year, iso_date = DAYS[day]
+        stamp = (iso_date if iso else "%s %02d" % (month, mday)) + " " + clock
+        def line(prefix, message):
+            out.append("%s %s\t%s" % (stamp, prefix, message))
+        if kind == "open":
+            if not iso:
+                out.append("--- " + www_date(day))
+            out.append("**** BEGIN LOGGING AT " + ctime_text(day, clock, pad=" "))
+            out.append("")
+        elif kind == "close":
+            out.append("**** ENDING LOGGING AT " + ctime_text(day, clock, pad=" "))
+            out.append("")
+        elif kind == "self_join":
+            line("-->", "You are now talking on " + CHANNEL)
+            line("---", "Topic for %s is: %s" % (CHANNEL, FIRST_TOPIC))
+            line("---", "Topic for %s set by %s!%s (Sun Mar  3 20:00:00 2024)"
+                 % (CHANNEL, FIRST_TOPIC_BY, HOSTS[FIRST_TOPIC_BY]))
+        elif kind == "join":
+            line("-->", "%s (%s) has joined %s" % (args[0], HOSTS[args[0]], CHANNEL))
+        elif kind == "text":
+            line("<%s%s>" % (mode_char(args[0]), args[0]), args[1])
+        elif kind == "action":
+            line("*", "%s %s" % (args[0], args[1]))
+        elif kind == "notice":
+            line("-%s/%s-" % (args[0], CHANNEL), args[1])
+        elif kind == "topic":
+            line("---", "%s has changed the topic to: %s" % (args[0], args[1]))
+        elif kind == "mode":
+            line("---", "%s gives channel operator status to %s" % (args[0], args[2]))
+            line("---", "%s sets mode +n %s" % (args[0], CHANNEL))
+        elif kind == "kick":
+            line("<--", "%s has kicked %s from %s (%s)" % (args[0], args[1], CHANNEL, args[2]))
+        elif kind == "part":
+            if args[1]:
+                line("<--", "%s (%s) has left %s (%s)" % (args[0], HOSTS[args[0]], CHANNEL, args[1]))
+            else:
+                line("<--", "%s (%s) has left %s" % (args[0], HOSTS[args[0]], CHANNEL))
+        elif kind == "quit":
+            line("<--", "%s has quit (%s)" % (args[0], args[1]))
+        elif kind == "nick":
+            line("---", "%s is now known as %s" % (args[0], args[1]))
+    return out
+
+
+def mirc(events):
+    out = []
+    for day, clock, kind, *args in tracked(events):
+        t = "[%s]" % hhmm(clock)
+        if kind == "open":
+            out.append("--- " + www_date(day))
+            out.append("")
+            out.append("Session Start: " + ctime_text(day, clock))
+            out.append("Session Ident: " + CHANNEL)
+        elif kind == "close":
+            out.append("Session Close: " + ctime_text(day, clock))
+        elif kind == "self_join":
+            out.append("%s *** Now talking in %s" % (t, CHANNEL))
+            out.append("%s *** Topic is '%s'" % (t, FIRST_TOPIC))
+            out.append("%s *** Set by %s on Sun Mar 03 20:00:00" % (t, FIRST_TOPIC_BY))
+        elif kind == "join":
+            out.append("%s *** Joins: %s (%s)" % (t, args[0], HOSTS[args[0]]))
+        elif kind == "text":
+            out.append("%s <%s%s> %s" % (t, mode_char(args[0]), args[0], args[1]))
+        elif kind == "action":
+            out.append("%s * %s %s" % (t, args[0], args[1]))
+        elif kind == "notice":
+            out.append("%s -%s- %s" % (t, args[0], args[1]))
+        elif kind == "topic":
+            out.append("%s *** %s changes topic to '%s'" % (t, args[0], args[1]))
+        elif kind == "mode":
+            out.append("%s *** %s sets mode: %s %s" % (t, args[0], args[1], args[2]))
+        elif kind == "kick":
+            out.append("%s *** %s was kicked by %s (%s)" % (t, args[1], args[0], args[2]))
+        elif kind == "part":
+            out.append("%s *** Parts: %s (%s)" % (t, args[0], HOSTS[args[0]])
+                       + (" (%s)" % args[1] if args[1] else ""))
+        elif kind == "quit":
+            out.append("%s *** Quits: %s (%s) (%s)" % (t, args[0], HOSTS[args[0]], args[1]))
+        elif kind == "nick":
+            out.append("%s *** %s is now known as %s" % (t, args[0], args[1]))
+    # mIRC writes its logs with carriage return and newline line ends.
+    return [line + "\r" for line in out]
+
+
+def eggdrop(events):
+    out = []
+    current_day = None
+    for day, clock, kind, *args in tracked(events):
+        if current_day is not None and day != current_day:
+            out.append("[00:00] --- " + www_date(day))
+        current_day = day
+        t = "[%s]" % hhmm(clock)
+        if kind in ("open", "close", "self_join"):
+            continue
+        if kind == "join":
+            out.append("%s %s (%s) joined %s." % (t, args[0], HOSTS[args[0]], CHANNEL))
+        elif kind == "text":
+            out.append("%s <%s> %s" % (t, args[0], args[1]))
+            if args[1].startswith("HEY"):
+                out.append("%s Last message repeated 1 time(s)." % t)
+        elif kind == "action":
+            out.append("%s Action: %s %s" % (t, args[0], args[1]))
+        elif kind == "notice":
+            continue
+        elif kind == "topic":
+            out.append("%s Topic changed on %s by %s!%s: %s" % (t, CHANNEL, args[0], HOSTS[args[0]], args[1]))
+        elif kind == "mode":
+            out.append("%s %s: mode change '%s %s' by %s!%s" % (t, CHANNEL, args[1], args[2], args[0], HOSTS[args[0]]))
+        elif kind == "kick":
+            out.append("%s %s kicked from %s by %s: %s" % (t, args[1], CHANNEL, args[0], args[2]))
+        elif kind == "part":
+            if args[1]:
+                out.append("%s %s (%s) left %s (%s)." % (t, args[0], HOSTS[args[0]], CHANNEL, args[1]))
+            else:
+                out.append("%s %s (%s) left %s." % (t, args[0], HOSTS[args[0]], CHANNEL))
+        elif kind == "quit":
+            out.append("%s %s (%s) left irc: %s" % (t, args[0], HOSTS[args[0]], args[1]))
+        elif kind == "nick":
+            out.append("%s Nick change: %s -> %s" % (t, args[0], args[1]))
+    return out
+
+
+def bracket_stars(events, first_line_of_day):
+    """The "[HH:MM:SS] *** ..." layout shared by the energymech and ZNC logs."""
+    out = []
+    for day, clock, kind, *args in tracked(events):
+        t = "[%s]" % clock
+        if kind == "open":
+            out.append(first_line_of_day(day))
+            continue
+        if kind in ("close", "self_join"):
+            continue
+        if kind == "join":
+            out.append("%s *** Joins: %s (%s)" % (t, args[0], HOSTS[args[0]]))
+        elif kind == "text":
+            out.append("%s <%s> %s" % (t, args[0], args[1]))
+        elif kind == "action":
+            out.append("%s * %s %s" % (t, args[0], args[1]))
+        elif kind == "notice":
+            out.append("%s -%s- %s" % (t, args[0], args[1]))
+        elif kind == "topic":
+            out.append("%s *** %s changes topic to '%s'" % (t, args[0], args[1]))
+        elif kind == "mode":
+            out.append("%s *** %s sets mode: %s %s" % (t, args[0], args[1], args[2]))
+        elif kind == "kick":
+            out.append("%s *** %s was kicked by %s (%s)" % (t, args[1], args[0], args[2]))
+        elif kind == "part":
+            out.append("%s *** Parts: %s (%s) (%s)" % (t, args[0], HOSTS[args[0]], args[1]))
+        elif kind == "quit":
+            out.append("%s *** Quits: %s (%s) (%s)" % (t, args[0], HOSTS[args[0]], args[1]))
+        elif kind == "nick":
+            out.append("%s *** %s is now known as %s" % (t, args[0], args[1]))
+    return out
+
+
+def energymech(events):
+    return bracket_stars(events, lambda day: "--- " + www_date(day))
+
+
+def znc(events):
+    # ZNC's log module writes one file per day, named yyyy-mm-dd.log.
+    return bracket_stars(events, lambda day: "--- " + DAYS[day][4])
+
+
+LAYOUTS = {
+    "irssi": irssi,
+    "weechat": weechat,
+    "hexchat": lambda events: hexchat(events, iso=False),
+    "hexchat-iso": lambda events: hexchat(events, iso=True),
+    "mirc": mirc,
+    "eggdrop": eggdrop,
+    "energymech": energymech,
+    "znc": znc,
+}
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    for name, render in LAYOUTS.items():
+        lines = render(EVENTS)
+        with open(os.path.join(here, name + ".log"), "w", encoding="utf-8", newline="") as log:
+            for line in lines:
+                log.write(line + "\n")
+
+
+if __name__ == "__main__":
+    main()

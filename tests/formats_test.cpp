@@ -1,0 +1,195 @@
+// End-to-end runs of every bundled format file on its sample log: each line
+// must be recognised, every line type must occur, and the parts taken out of
+// the lines must be the speaker, the other nick and the message.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "run_binary.h"
+
+using test_support::FolderEntries;
+using test_support::ReadFile;
+using test_support::RunProgram;
+using test_support::TempDir;
+using test_support::Visible;
+
+namespace {
+
+const std::string kSource = TALLYWICK_SOURCE_DIR;
+
+struct BundledFormat {
+  const char* name;       // formats/<name>.txt, examples/<name>.log
+  const char* secondDay;  // the name the sample's second day gets on the page
+};
+
+const BundledFormat kFormats[] = {
+    {"irssi", "Tue Mar 05 2024"},      {"weechat", "2024-03-05"},
+    {"hexchat", "Tue Mar 05 2024"},    {"hexchat-iso", "2024-03-05"},
+    {"mirc", "Tue Mar 05 2024"},       {"eggdrop", "Tue Mar 05 2024"},
+    {"energymech", "Tue Mar 05 2024"}, {"znc", "2024-03-05"},
+};
+
+// Names the format in test messages.
+void PrintTo(const BundledFormat& format, std::ostream* out) { *out << format.name; }
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// What the "Parsed line" diagnostics of one run said: per line type, the
+// "nick,othernick,message" tails in the order they came.
+struct Classification {
+  std::map<int, std::vector<std::string>> tailsByType;
+  int parsedLines = 0;
+  std::vector<std::string> unreadable;  // diagnostics that name no sample line
+};
+
+// Reads the diagnostics of a run over `sample`. The line text is found by
+// trying each '" as ' in the diagnostic until the text before it is a line
+// of the sample, so quotes inside log lines do not mislead the reading.
+Classification Classify(const std::string& err, const std::set<std::string>& sample) {
+  const std::string prefix = "Parsed line \"";
+  Classification result;
+  for (const std::string& line : Lines(err)) {
+    if (line.compare(0, prefix.size(), prefix) != 0) continue;
+    bool read = false;
+    for (size_t at = line.find("\" as ", prefix.size()); at != std::string::npos;
+         at = line.find("\" as ", at + 1)) {
+      if (sample.count(line.substr(prefix.size(), at - prefix.size())) == 0) continue;
+      std::string rest = line.substr(at + 5);  // "<type>, <nick>,<othernick>,<message>"
+      size_t comma = rest.find(", ");
+      if (comma == std::string::npos) break;
+      result.tailsByType[atoi(rest.substr(0, comma).c_str())].push_back(rest.substr(comma + 2));
+      ++result.parsedLines;
+      read = true;
+      break;
+    }
+    if (!read) result.unreadable.push_back(line);
+  }
+  return result;
+}
+
+class BundledFormatTest : public testing::TestWithParam<BundledFormat> {};
+
+TEST_P(BundledFormatTest, ParsesItsSampleLogCompletely) {
+  const BundledFormat& format = GetParam();
+  std::string formatPath = kSource + "/formats/" + format.name + ".txt";
+  std::string samplePath = kSource + "/examples/" + format.name + ".log";
+  std::string sampleText = ReadFile(samplePath);
+  ASSERT_FALSE(sampleText.empty()) << samplePath;
+
+  // The sample shows what real logs hold: colour and bold codes, URLs and
+  // questions.
+  EXPECT_NE(sampleText.find('\x03'), std::string::npos) << "no colour code in " << samplePath;
+  EXPECT_NE(sampleText.find('\x02'), std::string::npos) << "no bold code in " << samplePath;
+  EXPECT_NE(sampleText.find("http://"), std::string::npos) << samplePath;
+  EXPECT_NE(sampleText.find('?'), std::string::npos) << samplePath;
+
+  std::vector<std::string> sampleLines = Lines(sampleText);
+  std::set<std::string> sampleSet(sampleLines.begin(), sampleLines.end());
+
+  TempDir dir;
+  std::string page = dir / "page.html";
+  auto run = RunProgram(TALLYWICK_BINARY, {"-p", formatPath, "-v", "-v", "-o", page, samplePath});
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const std::string& line : Lines(run.err)) {
+    EXPECT_EQ(line.rfind("Failed to parse", 0), std::string::npos) << Visible(line);
+    EXPECT_EQ(line.rfind("Unknown line part", 0), std::string::npos) << Visible(line);
+    EXPECT_EQ(line.rfind("Error in", 0), std::string::npos) << Visible(line);
+  }
+
+  Classification seen = Classify(run.err, sampleSet);
+  EXPECT_TRUE(seen.unreadable.empty()) << Visible(seen.unreadable.front());
+  EXPECT_EQ(seen.parsedLines, static_cast<int>(sampleLines.size()))
+      << "every line of the sample must be classified once";
+  for (int type = 1; type <= 11; ++type) {
+    EXPECT_FALSE(seen.tailsByType[type].empty()) << "no line of type " << type;
+  }
+
+  // Every sample tells the same story, so the parts are the same whatever
+  // the layout.
+  auto expectTail = [&](int type, const std::string& tail) {
+    const std::vector<std::string>& tails = seen.tailsByType[type];
+    EXPECT_NE(std::find(tails.begin(), tails.end(), tail), tails.end())
+        << "type " << type << " never gave " << Visible(tail);
+  };
+  expectTail(1, "alice,(null),good morning, is anyone around?");
+  expectTail(1, "carol,(null),HEY EVERYONE!! \x03" "4,1colours\x03 are \x02" "fun\x02!");
+  expectTail(1, "alice,(null),anyone knows ftp://ftp.example.net/pub? the \x03" "12blue\x03 link");
+  expectTail(2, "bob,(null),waves at everyone");
+  expectTail(2, "dave_away,(null),yawns");
+  expectTail(3, "carol,(null),(null)");
+  expectTail(4, "alice,(null),lunch");
+  expectTail(5, "bob,(null),Leaving for dinner");
+  expectTail(5, "dave_away,(null),Ping timeout: 240 seconds");
+  expectTail(6, "bob,carol,too loud");
+  expectTail(7, "alice,(null),Coffee and code | http://tallywick.example/");
+  expectTail(8, "dave,dave_away,(null)");
+  expectTail(9, "bob,(null),(null)");
+  for (int type : {10, 11}) {
+    for (const std::string& tail : seen.tailsByType[type]) {
+      EXPECT_EQ(tail, "(null),(null),(null)") << "type " << type;
+    }
+  }
+
+  // The day change of the sample names the second day, whose lines make
+  // it appear in the daily chart.
+  std::string html = ReadFile(page);
+  EXPECT_NE(html.find(format.secondDay), std::string::npos) << "no day " << format.secondDay;
+  EXPECT_NE(html.find("</html>"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, BundledFormatTest, testing::ValuesIn(kFormats),
+                         [](const testing::TestParamInfo<BundledFormat>& info) {
+                           std::string name = info.param.name;
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name;
+                         });
+
+// A format file added to formats/ needs a sample log and a place above.
+TEST(BundledFormats, EveryFormatFileHasASampleAndIsTested) {
+  std::set<std::string> tested;
+  for (const BundledFormat& format : kFormats) tested.insert(std::string(format.name) + ".txt");
+  std::set<std::string> shipped;
+  for (const std::string& name : FolderEntries(kSource + "/formats")) {
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0) shipped.insert(name);
+  }
+  EXPECT_EQ(shipped, tested);
+  for (const BundledFormat& format : kFormats) {
+    EXPECT_TRUE(test_support::FileExists(kSource + "/examples/" + format.name + ".log")) << format.name;
+  }
+}
+
+// Lines without a date stay on the undated day until a "--- date" line,
+// which the undated layouts read in both date shapes.
+TEST(BundledFormats, UndatedLayoutsReadJoinedDailyFiles) {
+  TempDir dir;
+  std::string log = dir / "joined.log";
+  test_support::WriteFile(log,
+                          "[10:00:00] <alice> before any date\n"
+                          "--- 2024-03-04\n"
+                          "[11:00:00] <alice> first day\n"
+                          "--- Tue Mar  5 2024\n"
+                          "[12:00:00] <alice> second day\n");
+  std::string page = dir / "page.html";
+  auto run = RunProgram(TALLYWICK_BINARY,
+                        {"-p", kSource + "/formats/znc.txt", "-v", "-o", page, log});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("Failed to parse"), std::string::npos) << run.err;
+  std::string html = ReadFile(page);
+  size_t first = html.find("2024-03-04");
+  size_t second = html.find("Tue Mar  5 2024");
+  ASSERT_NE(first, std::string::npos);
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_LT(first, second) << "days come out in calendar order";
+}
+
+}  // namespace
