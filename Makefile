@@ -2,6 +2,8 @@
 #   make        builds build/tallywick
 #   make test   builds and runs every test, plainly and under ASan+UBSan
 #   make demo   builds the program and writes demo/index.html from the bundled sample log
+#   make install    installs under PREFIX (default /usr/local), staged under DESTDIR if set
+#   make uninstall  removes exactly the files make install put there
 
 BUILD_DIR   ?= build
 ASAN_DIR    ?= build-asan
@@ -36,7 +38,39 @@ test-asan: check-gtest
 demo: build
 	mkdir -p demo
 	./$(BUILD_DIR)/tallywick -p examples/demo/format.txt -r examples/demo/demo.conf -o demo/index.html examples/demo/channel.log
+	cp images/*.png demo/
 	@echo "Wrote demo/index.html"
+
+# The program to bin, the manual page to share/man/man1, and the bundled
+# formats, bar images and example settings to share/tallywick. The binary
+# is built only when INSTALL_BINARY does not exist yet.
+PREFIX         ?= /usr/local
+DESTDIR        ?=
+INSTALL_BINARY ?= $(BUILD_DIR)/tallywick
+INSTALL_BIN     = $(DESTDIR)$(PREFIX)/bin
+INSTALL_MAN     = $(DESTDIR)$(PREFIX)/share/man/man1
+INSTALL_DATA    = $(DESTDIR)$(PREFIX)/share/tallywick
+FORMAT_FILES    = $(notdir $(wildcard formats/*.txt))
+IMAGE_FILES     = $(notdir $(wildcard images/*.png))
+
+.PHONY: install uninstall
+
+$(BUILD_DIR)/tallywick:
+	$(MAKE) build
+
+install: $(INSTALL_BINARY)
+	install -d "$(INSTALL_BIN)" "$(INSTALL_MAN)" "$(INSTALL_DATA)/formats" "$(INSTALL_DATA)/images"
+	install -m 755 "$(INSTALL_BINARY)" "$(INSTALL_BIN)/tallywick"
+	install -m 644 doc/tallywick.1 "$(INSTALL_MAN)/tallywick.1"
+	install -m 644 $(addprefix formats/,$(FORMAT_FILES)) "$(INSTALL_DATA)/formats"
+	install -m 644 $(addprefix images/,$(IMAGE_FILES)) "$(INSTALL_DATA)/images"
+	install -m 644 examples/tallywick.conf "$(INSTALL_DATA)/tallywick.conf"
+
+uninstall:
+	rm -f "$(INSTALL_BIN)/tallywick" "$(INSTALL_MAN)/tallywick.1" "$(INSTALL_DATA)/tallywick.conf"
+	for f in $(FORMAT_FILES); do rm -f "$(INSTALL_DATA)/formats/$$f"; done
+	for f in $(IMAGE_FILES); do rm -f "$(INSTALL_DATA)/images/$$f"; done
+	rmdir "$(INSTALL_DATA)/formats" "$(INSTALL_DATA)/images" "$(INSTALL_DATA)" 2>/dev/null || true
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) demo
