@@ -265,3 +265,29 @@ TEST_F(ReportPage, HeadFooterAndEscaping) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReportPage, CharsetDeclaredOnlyWhenSet) {
+  StatsStore store;
+  AddDay(store.days, "Unknown");
+  const std::string plainHead =
+      "-->\n<html><head><title>#chan statistics created by me and tallywick</title></head>\n";
+  for (SettingEntry& entry : settings_.entries) {
+    if (std::string(entry.key) == "channame") entry.value = "chan";
+    if (std::string(entry.key) == "myname") entry.value = "me";
+  }
+  EXPECT_NE(Write(store).find(plainHead), std::string::npos);
+
+  StatsStore again;
+  AddDay(again.days, "Unknown");
+  for (SettingEntry& entry : settings_.entries) {
+    if (std::string(entry.key) == "charset") entry.value = "utf-8";
+  }
+  EXPECT_NE(Write(again).find("-->\n<html><head><meta http-equiv=\"Content-Type\" "
+                              "content=\"text/html; charset=utf-8\"><title>#chan statistics "
+                              "created by me and tallywick</title></head>\n"),
+            std::string::npos);
+}
+
+}  // namespace

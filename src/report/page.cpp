@@ -112,8 +112,15 @@ void WriteReportPage(FILE* out, const PageContext& context, StatsStore& store) {
   fprintf(out, "<!-- %s %s ", kProgramName, kProgramVersion);
   fprintf(out, "release source, written by %s ", kCredit);
   fputs("-->\n", out);
-  fprintf(out, "<html><head><title>#%s statistics created by %s and %s</title></head>\n",
-          channame, myname, kProgramName);
+  const std::string& charset = SettingValue(settings, "charset");
+  if (charset.empty()) {
+    fprintf(out, "<html><head><title>#%s statistics created by %s and %s</title></head>\n",
+            channame, myname, kProgramName);
+  } else {
+    fprintf(out,
+            "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=%s\"><title>#%s statistics created by %s and %s</title></head>\n",
+            charset.c_str(), channame, myname, kProgramName);
+  }
   fprintf(out, "<body bgcolor=\"#%s\" text=\"#%s\" link=\"#%s\" vlink=\"#%s\"><center>\n%s\n",
           SettingValue(settings, "page_bg").c_str(), pageText, pageText, pageText,
           SettingValue(settings, "header").c_str());
