@@ -94,7 +94,9 @@ bool ReadLogFiles(RunState& state) {
     }
     bool ok = ParseLogFile(in, state.format, state.accounting, state.processedBytes, state.store,
                            state.recent, state.classifyWorkers);
-    fclose(in);
+    // Standard input stays open: a second "-" then reads it at its end, an
+    // empty log, instead of a closed stream.
+    if (!isStdin) fclose(in);
     if (!ok) return false;
     ++state.parsedFiles;
   }
