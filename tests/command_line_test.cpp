@@ -534,6 +534,15 @@ TEST(ProgramRun, AnUnreadableLogIsSkippedAndTheOthersCount) {
   EXPECT_EQ(fromStdin.status, 0);
   EXPECT_EQ(fromStdin.err, "Done (Parsed 2 files)\n");
   EXPECT_TRUE(FileExists(work / "stdin.html"));
+
+  // Standard input named twice: the second time it is at its end.
+  RunResult twice = RunIn(work, {"-v", "-p", "format.txt", "-o", "twice.html", "-", "-"}, withInput);
+  EXPECT_EQ(twice.status, 0);
+  EXPECT_EQ(twice.err, "Done (Parsed 2 files)\n");
+  RunResult once = RunIn(work, {"-p", "format.txt", "-o", "once.html", "-"}, withInput);
+  EXPECT_EQ(once.status, 0);
+  EXPECT_EQ(test_support::FirstDifference(ReadFile(work / "once.html"), ReadFile(work / "twice.html")),
+            "");
 }
 
 TEST(ProgramRun, AnOutputThatCannotBeOpenedEndsWith255) {
