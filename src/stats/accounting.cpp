@@ -79,7 +79,7 @@ void AccountSpokenLine(LineType type, std::string_view line, const LineParts& pa
     std::string_view url = FindUrl(*message);
     if (!url.empty()) {
       ++speaker->urls;
-      OfferToPool(store.pools.urls, url, *parts.nick);
+      if (parts.nick != nullptr) OfferToPool(store.pools.urls, url, *parts.nick);
     }
     if (IsSeenRequest(*message, config, scratch.lowered)) ++speaker->seenRequests;
   }
