@@ -77,7 +77,7 @@ CommandLineReading ReadArgs(const std::vector<std::string>& args, RunState& stat
 }
 
 RunResult RunIn(const Workspace& work, const std::vector<std::string>& args,
-              RunOptions options = RunOptions()) {
+                RunOptions options = RunOptions()) {
   options.workDir = work.dir.path.string();
   return RunProgram(TALLYWICK_BINARY, args, options);
 }
@@ -182,10 +182,9 @@ TEST(CommandLine, AnIncompleteFormatEndsTheReading) {
 TEST(CommandLine, ArgumentsAreTakenWhateverTheyLookLike) {
   Workspace work;
   RunState state;
-  CommandLineReading reading =
-      ReadArgs({"-p", work.format, "-o", "-v", "-b", "-", "-i", "-v", "-l", "-p", "-n", "x", "-s",
-                "y", "-t", "z", "-o", "-", "log"},
-               state);
+  CommandLineReading reading = ReadArgs({"-p", work.format, "-o", "-v", "-b", "-", "-i", "-v", "-l",
+                                         "-p", "-n", "x", "-s", "y", "-t", "z", "-o", "-", "log"},
+                                        state);
   EXPECT_EQ(reading.outcome, CommandLineOutcome::kRead);
   EXPECT_EQ(reading.err, "");
   EXPECT_EQ(state.verbosity, 0);
@@ -225,10 +224,10 @@ TEST(CommandLine, SettingsFilesTakeEffectWhenTheirOptionIsRead) {
   std::string second = work.Add("second.conf", "CHANNAME=two\n");
   std::string third = work.Add("third.conf", "myname=three\n");
   RunState state;
-  CommandLineReading reading = ReadArgs({"-v", "-r", first, "-v", "-r", second, "-r",
-                                         work / "missing.conf", "-p", work.format, "-v", "-r",
-                                         third},
-                                        state);
+  CommandLineReading reading =
+      ReadArgs({"-v", "-r", first, "-v", "-r", second, "-r", work / "missing.conf", "-p",
+                work.format, "-v", "-r", third},
+               state);
   EXPECT_EQ(reading.outcome, CommandLineOutcome::kRead);
   // One -v: nothing for the first file; two: the second file's setting and
   // the format's compilations; the third file is read at verbosity 3.
@@ -301,19 +300,20 @@ TEST(ExclusionFile, RemovesEveryNamedNickWhateverItsLength) {
   NickTable nicks;
   const std::string longNick = "averyveryverylongnick_of_34_chars";
   const std::string firstPiece = longNick.substr(0, 15);
-  for (const std::string& name : {std::string("ab"), std::string("x"), longNick, firstPiece,
-                                  std::string("CaseNick"), std::string("keep"),
-                                  std::string("tail")}) {
+  for (const std::string& name :
+       {std::string("ab"), std::string("x"), longNick, firstPiece, std::string("CaseNick"),
+        std::string("keep"), std::string("tail")}) {
     AddNick(nicks, name);
   }
-  TextStream in("x\n"                  // too short: skipped
-                "AB\n"                 // compared without regard to case
-                "\n" +
-                longNick + "\n" +      // read whole, so its first 15 bytes name nothing
-                "casenick\n"
-                "keep\r\n"             // the carriage return is part of the name
-                "nobody\n"
-                "tail");               // the last line needs no newline
+  TextStream in(
+      "x\n"   // too short: skipped
+      "AB\n"  // compared without regard to case
+      "\n" +
+      longNick + "\n" +  // read whole, so its first 15 bytes name nothing
+      "casenick\n"
+      "keep\r\n"  // the carriage return is part of the name
+      "nobody\n"
+      "tail");  // the last line needs no newline
   ApplyExclusionFile(in.stream, nicks);
   std::vector<std::string> left;
   for (const NickRecord& nick : nicks.records) left.push_back(nick.name);
@@ -450,7 +450,8 @@ TEST(ProgramRun, ARunWithoutAFormatEndsWith255) {
   }
   RunResult missing = RunIn(work, {"-p", "missing.txt", "channel.log"});
   EXPECT_EQ(missing.status, 255);
-  EXPECT_EQ(missing.err, "fopen: No such file or directory\nNo log format file - unable to continue\n");
+  EXPECT_EQ(missing.err,
+            "fopen: No such file or directory\nNo log format file - unable to continue\n");
   EXPECT_FALSE(FileExists(work / "out.html"));
 }
 
@@ -474,18 +475,21 @@ TEST(ProgramRun, IgnorePatternsAreBasicExpressions) {
   Workspace work;
   // "(" is an ordinary character in basic syntax, "\(" opens a group.
   work.Add("fine.conf", "ignore_quits=(\nignore_kicks=a{1\n");
-  RunResult fine = RunIn(work, {"-p", "format.txt", "-r", "fine.conf", "-o", "out.html", "channel.log"});
+  RunResult fine =
+      RunIn(work, {"-p", "format.txt", "-r", "fine.conf", "-o", "out.html", "channel.log"});
   EXPECT_EQ(fine.status, 0);
   EXPECT_EQ(fine.err, "");
 
   work.Add("quits.conf", "ignore_quits=\\(\nignore_kicks=[\n");
-  RunResult quits = RunIn(work, {"-p", "format.txt", "-r", "quits.conf", "-o", "out.html", "channel.log"});
+  RunResult quits =
+      RunIn(work, {"-p", "format.txt", "-r", "quits.conf", "-o", "out.html", "channel.log"});
   EXPECT_EQ(quits.status, 255);
   EXPECT_EQ(quits.err, "Error " + std::to_string(BasicCompileError("\\(")) +
                            " compiling signoffs regexp \\(\n");
 
   work.Add("kicks.conf", "ignore_kicks=x\\{\n");
-  RunResult kicks = RunIn(work, {"-p", "format.txt", "-r", "kicks.conf", "-o", "out2.html", "channel.log"});
+  RunResult kicks =
+      RunIn(work, {"-p", "format.txt", "-r", "kicks.conf", "-o", "out2.html", "channel.log"});
   EXPECT_EQ(kicks.status, 255);
   EXPECT_EQ(kicks.err, "Error " + std::to_string(BasicCompileError("x\\{")) +
                            " compiling kicks regexp x\\{\n");
@@ -505,7 +509,8 @@ TEST(ProgramRun, RunsWithNothingToOutput) {
   // standard output when the page goes to a file...
   RunResult toFile = RunIn(work, {"-p", "format.txt", "-o", "out.html", "gone.log", "lost.log"});
   EXPECT_EQ(toFile.status, 255);
-  EXPECT_EQ(toFile.out, "Error opening gone.log, skipping file\nError opening lost.log, skipping file\n");
+  EXPECT_EQ(toFile.out,
+            "Error opening gone.log, skipping file\nError opening lost.log, skipping file\n");
   EXPECT_EQ(toFile.err, "No logs parsed. Nothing to output");
   EXPECT_FALSE(FileExists(work / "out.html"));
 
@@ -513,36 +518,41 @@ TEST(ProgramRun, RunsWithNothingToOutput) {
   RunResult toStdout = RunIn(work, {"-p", "format.txt", "gone.log"});
   EXPECT_EQ(toStdout.status, 255);
   EXPECT_EQ(toStdout.out, "");
-  EXPECT_EQ(toStdout.err, "Error opening gone.log, skipping file\nNo logs parsed. Nothing to output");
+  EXPECT_EQ(toStdout.err,
+            "Error opening gone.log, skipping file\nNo logs parsed. Nothing to output");
 }
 
 TEST(ProgramRun, AnUnreadableLogIsSkippedAndTheOthersCount) {
   Workspace work;
-  RunResult run = RunIn(work, {"-p", "format.txt", "-v", "-o", "out.html", "gone.log", "channel.log"});
+  RunResult run =
+      RunIn(work, {"-p", "format.txt", "-v", "-o", "out.html", "gone.log", "channel.log"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "Error opening gone.log, skipping file\n");
   EXPECT_EQ(run.err, "Done (Parsed 1 files)\n");
   std::string page = ReadFile(work / "out.html");
   EXPECT_NE(page.find("quillon"), std::string::npos);
-  EXPECT_TRUE(page.ends_with("</center></body></html>")) << page.substr(page.size() > 200 ? page.size() - 200 : 0);
+  EXPECT_TRUE(page.ends_with("</center></body></html>"))
+      << page.substr(page.size() > 200 ? page.size() - 200 : 0);
 
   // A log read from standard input counts as a parsed file as well.
   RunOptions withInput;
   withInput.stdinText = kLog;
-  RunResult fromStdin = RunIn(work, {"-v", "-p", "format.txt", "-o", "stdin.html", "-", "channel.log"},
-                            withInput);
+  RunResult fromStdin =
+      RunIn(work, {"-v", "-p", "format.txt", "-o", "stdin.html", "-", "channel.log"}, withInput);
   EXPECT_EQ(fromStdin.status, 0);
   EXPECT_EQ(fromStdin.err, "Done (Parsed 2 files)\n");
   EXPECT_TRUE(FileExists(work / "stdin.html"));
 
   // Standard input named twice: the second time it is at its end.
-  RunResult twice = RunIn(work, {"-v", "-p", "format.txt", "-o", "twice.html", "-", "-"}, withInput);
+  RunResult twice =
+      RunIn(work, {"-v", "-p", "format.txt", "-o", "twice.html", "-", "-"}, withInput);
   EXPECT_EQ(twice.status, 0);
   EXPECT_EQ(twice.err, "Done (Parsed 2 files)\n");
   RunResult once = RunIn(work, {"-p", "format.txt", "-o", "once.html", "-"}, withInput);
   EXPECT_EQ(once.status, 0);
-  EXPECT_EQ(test_support::FirstDifference(ReadFile(work / "once.html"), ReadFile(work / "twice.html")),
-            "");
+  EXPECT_EQ(
+      test_support::FirstDifference(ReadFile(work / "once.html"), ReadFile(work / "twice.html")),
+      "");
 }
 
 TEST(ProgramRun, AnOutputThatCannotBeOpenedEndsWith255) {
@@ -616,8 +626,8 @@ TEST(ProgramRun, APageReplacesTheOldOneInPlace) {
 TEST(ProgramRun, TheSourceDateEpochStandsInForTheStartTime) {
   Workspace work;
   work.Add("words.conf", "statwords=alpha,beta,gamma,delta,epsilon,zeta\n");
-  std::vector<std::string> args = {"-v", "-p", "format.txt", "-r", "words.conf", "-o", "a.html",
-                                   "channel.log"};
+  std::vector<std::string> args = {"-v",         "-p", "format.txt", "-r",
+                                   "words.conf", "-o", "a.html",     "channel.log"};
   RunResult first = RunIn(work, args);
   args[6] = "b.html";
   RunResult second = RunIn(work, args);
@@ -652,7 +662,7 @@ TEST(ProgramRun, VerboseMessagesOfTheDriver) {
   work.Add("one.conf", "statwords=" + longWord + "\nchanname=tallytest\n");
   work.Add("empty.conf", "statwords=\n");
   RunResult run = RunIn(work, {"-v", "-r", "one.conf", "-v", "-r", "one.conf", "-p", "format.txt",
-                             "-o", "out.html", "channel.log"});
+                               "-o", "out.html", "channel.log"});
   EXPECT_EQ(run.status, 0);
   std::string settingLines =
       "Setting statwords to " + longWord + "\nSetting channame to tallytest\n";
@@ -662,8 +672,8 @@ TEST(ProgramRun, VerboseMessagesOfTheDriver) {
   EXPECT_TRUE(run.err.ends_with("Done (Parsed 1 files)\n")) << run.err;
 
   // An empty word list chooses nothing and says nothing about it.
-  RunResult empty = RunIn(work, {"-v", "-p", "format.txt", "-r", "empty.conf", "-o", "out.html",
-                               "channel.log"});
+  RunResult empty =
+      RunIn(work, {"-v", "-p", "format.txt", "-r", "empty.conf", "-o", "out.html", "channel.log"});
   EXPECT_EQ(empty.status, 0);
   EXPECT_EQ(empty.err, "Done (Parsed 1 files)\n");
 }
@@ -671,8 +681,8 @@ TEST(ProgramRun, VerboseMessagesOfTheDriver) {
 TEST(ProgramRun, TheExclusionFileRemovesNicksFromThePage) {
   Workspace work;
   work.Add("exclude.txt", "MARROWBY\nq\n");
-  RunResult run = RunIn(work, {"-p", "format.txt", "-b", "exclude.txt", "-o", "out.html",
-                             "channel.log"});
+  RunResult run =
+      RunIn(work, {"-p", "format.txt", "-b", "exclude.txt", "-o", "out.html", "channel.log"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   // Nick cells hold the bare name.
@@ -680,8 +690,8 @@ TEST(ProgramRun, TheExclusionFileRemovesNicksFromThePage) {
   EXPECT_EQ(page.find(">marrowby<"), std::string::npos);
   EXPECT_NE(page.find(">quillon<"), std::string::npos);
 
-  RunResult missing = RunIn(work, {"-p", "format.txt", "-b", "nothing.txt", "-o", "out.html",
-                                 "channel.log"});
+  RunResult missing =
+      RunIn(work, {"-p", "format.txt", "-b", "nothing.txt", "-o", "out.html", "channel.log"});
   EXPECT_EQ(missing.status, 0);
   EXPECT_EQ(missing.err, "nothing.txt: No such file or directory\n");
   EXPECT_NE(ReadFile(work / "out.html").find(">marrowby<"), std::string::npos);

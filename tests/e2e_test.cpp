@@ -22,7 +22,8 @@ using test_support::TempDir;
 
 namespace {
 
-const std::filesystem::path kCasesFolder = std::filesystem::path(TALLYWICK_SOURCE_DIR) / "tests/e2e";
+const std::filesystem::path kCasesFolder =
+    std::filesystem::path(TALLYWICK_SOURCE_DIR) / "tests/e2e";
 
 std::vector<std::string> CaseNames() {
   std::vector<std::string> names;
@@ -69,9 +70,9 @@ class EndToEnd : public testing::TestWithParam<std::string> {};
 TEST_P(EndToEnd, Run) {
   const std::filesystem::path source = kCasesFolder / GetParam();
   TempDir work;
-  std::filesystem::copy(source, work.path,
-                        std::filesystem::copy_options::recursive |
-                            std::filesystem::copy_options::copy_symlinks);
+  std::filesystem::copy(
+      source, work.path,
+      std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks);
   auto has = [&source](const char* name) { return FileExists((source / name).string()); };
   auto expected = [&source](const char* name) { return ReadFile((source / name).string()); };
 
@@ -84,8 +85,10 @@ TEST_P(EndToEnd, Run) {
 
   int status = has("expected.status") ? std::stoi(expected("expected.status")) : 0;
   EXPECT_EQ(run.status, status) << "exit status; standard error was:\n" << run.err;
-  if (has("expected.stdout")) ExpectSameText("standard output", expected("expected.stdout"), run.out);
-  if (has("expected.stderr")) ExpectSameText("standard error", expected("expected.stderr"), run.err);
+  if (has("expected.stdout"))
+    ExpectSameText("standard output", expected("expected.stdout"), run.out);
+  if (has("expected.stderr"))
+    ExpectSameText("standard error", expected("expected.stderr"), run.err);
   if (has("expected.html")) {
     std::string output = OutputWord(words);
     if (output == "-") {

@@ -73,11 +73,13 @@ void ExpectParts(const LineTypeEntry& entry, std::array<int, kLinePartCount> exp
 }
 
 TEST(FormatFile, KeywordsAreNumberedInTableOrder) {
-  const char* types[] = {"null", "text", "act",  "join", "part",       "quit",
+  const char* types[] = {"null", "text",  "act",  "join", "part",       "quit",
                          "kick", "topic", "nick", "mode", "date_stamp", "channel"};
-  for (int type = 0; type < kLineTypeCount; ++type) EXPECT_STREQ(LineTypeKeyword(type), types[type]);
+  for (int type = 0; type < kLineTypeCount; ++type)
+    EXPECT_STREQ(LineTypeKeyword(type), types[type]);
   const char* parts[] = {"time", "nick", "othernick", "string", "date", "channel"};
-  for (int part = 0; part < kLinePartCount; ++part) EXPECT_STREQ(LinePartKeyword(part), parts[part]);
+  for (int part = 0; part < kLinePartCount; ++part)
+    EXPECT_STREQ(LinePartKeyword(part), parts[part]);
 }
 
 TEST(FormatFile, ElevenDefinitionsWithoutNullAreComplete) {
@@ -163,9 +165,9 @@ TEST(FormatFile, EmptyValuesAndRepeatedDefinitions) {
 
 TEST(FormatFile, AnExpressionThatDoesNotCompileLeavesTheTypeOpen) {
   LineTypeTable table;
-  Reading reading = Read(Spec("text=^(unclosed,bogus,nick\n"      // part list not read
+  Reading reading = Read(Spec("text=^(unclosed,bogus,nick\n"             // part list not read
                               "text=^([[:nick:]]+) (.*)$,nick,string\n"  // no repeat message
-                              "act=[[:uh:]\n",                     // reported expanded
+                              "act=[[:uh:]\n",                           // reported expanded
                               {"text"}),
                          table);
   EXPECT_TRUE(reading.complete);
@@ -192,17 +194,17 @@ TEST(FormatFile, MacrosExpandEverywhere) {
   EXPECT_EQ(ExpandFormatMacros(""), "");
 
   LineTypeTable table;
-  Reading reading =
-      Read(Spec("text=^<([[:nick:]]+)> (.*)$,nick,string\n"
-                "join=^([[:nick:]]+) \\(([[:uh:]]+)\\) joined$,nick,null\n",
-                {"text", "join"}),
-           table, 2);
+  Reading reading = Read(Spec("text=^<([[:nick:]]+)> (.*)$,nick,string\n"
+                              "join=^([[:nick:]]+) \\(([[:uh:]]+)\\) joined$,nick,null\n",
+                              {"text", "join"}),
+                         table, 2);
   EXPECT_TRUE(reading.complete);
   EXPECT_NE(reading.err.find("Compiled regexp \"^<([^ @<>!:*]+)> (.*)$\" for text\n"),
             std::string::npos)
       << reading.err;
-  EXPECT_NE(reading.err.find("Compiled regexp \"^([^ @<>!:*]+) \\(([^ :!*]+)\\) joined$\" for join\n"),
-            std::string::npos)
+  EXPECT_NE(
+      reading.err.find("Compiled regexp \"^([^ @<>!:*]+) \\(([^ :!*]+)\\) joined$\" for join\n"),
+      std::string::npos)
       << reading.err;
   const LineTypeEntry& text = table.types[kTypeText];
   EXPECT_TRUE(Matches(text, "<bob> hi"));
@@ -227,26 +229,26 @@ TEST(FormatFile, VerbosityTwoReportsEveryCompilation) {
   for (const auto& [keyword, definition] : kBaseDefinitions) {
     size_t start = definition.find('=') + 1;
     size_t comma = definition.find(',', start);
-    expected += "Compiled regexp \"" + definition.substr(start, comma - start) + "\" for " +
-                keyword + "\n";
+    expected +=
+        "Compiled regexp \"" + definition.substr(start, comma - start) + "\" for " + keyword + "\n";
   }
   EXPECT_EQ(reading.err, expected);
 }
 
 TEST(FormatFile, PartListsGiveSubexpressionNumbersByPosition) {
   LineTypeTable table;
-  Reading reading = Read(
-      Spec("text=^(a)(b)(c)$,null,nick,string\n"
-           "act=^(a)(b)(c)(d)$,time,nick,,string\n"
-           "join=^(a)(b)$,NULL,Nick,\n"        // trailing comma adds nothing
-           "part=^part$,\n"                    // nothing after the comma: no parts
-           "quit=^quit$\n"                     // no part list
-           "kick=^(a)(b)(c)$,nick,nick,othernick\n"  // a later item wins
-           "topic=^(a)(b) (.*)$,time,string ; comment\n"  // blank before ";"
-           "nick=^(a)(b)$,time,nick,,\n"       // an empty item, then a trailing comma
-           "mode=^(a)(b)(c)$,channel,date,bogus\n",
-           {"text", "act", "join", "part", "quit", "kick", "topic", "nick", "mode"}),
-      table);
+  Reading reading =
+      Read(Spec("text=^(a)(b)(c)$,null,nick,string\n"
+                "act=^(a)(b)(c)(d)$,time,nick,,string\n"
+                "join=^(a)(b)$,NULL,Nick,\n"                   // trailing comma adds nothing
+                "part=^part$,\n"                               // nothing after the comma: no parts
+                "quit=^quit$\n"                                // no part list
+                "kick=^(a)(b)(c)$,nick,nick,othernick\n"       // a later item wins
+                "topic=^(a)(b) (.*)$,time,string ; comment\n"  // blank before ";"
+                "nick=^(a)(b)$,time,nick,,\n"  // an empty item, then a trailing comma
+                "mode=^(a)(b)(c)$,channel,date,bogus\n",
+                {"text", "act", "join", "part", "quit", "kick", "topic", "nick", "mode"}),
+           table);
   EXPECT_TRUE(reading.complete);
   EXPECT_EQ(reading.err,
             "Unknown line part \n"
@@ -280,8 +282,8 @@ TEST(FormatFile, CommentsAndCarriageReturns) {
   LineTypeTable table;
   Reading reading = Read(Spec("; a comment line with text=^x,nick\n"
                               "text=^t;(.*),nick\n"  // everything from ";" on is gone
-                              "act=^(a)$,nick\r\n"    // CR ends the last part item
-                              "join=^j\r\n"           // CR ends the expression
+                              "act=^(a)$,nick\r\n"   // CR ends the last part item
+                              "join=^j\r\n"          // CR ends the expression
                               "a line without equals sign\n"
                               "\n",
                               {"text", "act", "join"}),

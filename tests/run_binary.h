@@ -30,7 +30,8 @@ struct TempDir {
   std::filesystem::path path;
 
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tallywick-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tallywick-test-XXXXXX").string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     if (mkdtemp(name.data()) == nullptr) {
@@ -242,8 +243,8 @@ inline std::string FirstDifference(const std::string& expected, const std::strin
   auto lineOf = [lineStart](const std::string& text) {
     if (lineStart >= text.size()) return std::string("(end of text)");
     size_t end = text.find('\n', lineStart);
-    return Visible(text.substr(lineStart, end == std::string::npos ? std::string::npos
-                                                                   : end + 1 - lineStart));
+    return Visible(
+        text.substr(lineStart, end == std::string::npos ? std::string::npos : end + 1 - lineStart));
   };
   std::ostringstream message;
   message << "first difference at line " << lineNumber << ", byte " << at + 1 << " ("

@@ -82,12 +82,12 @@ TEST(Settings, KeysMatchWithoutCaseAndNothingIsTrimmed) {
   std::string err = Read(
       "PAGE_BG=123456\n"
       "Font1=Courier\n"
-      "channame =ignored\n"       // the blank belongs to the key, which then matches nothing
+      "channame =ignored\n"  // the blank belongs to the key, which then matches nothing
       " myname=ignored\n"
-      "myemail= padded \n"        // blanks around the value are kept
-      "credits=\n"                // the empty value
-      "header=a=b=c\n"            // split at the first "="
-      "font2=Lucida\r\n"          // the carriage return is part of the value
+      "myemail= padded \n"  // blanks around the value are kept
+      "credits=\n"          // the empty value
+      "header=a=b=c\n"      // split at the first "="
+      "font2=Lucida\r\n"    // the carriage return is part of the value
       "no_such_key=whatever\n"
       "a line without an equals sign\n"
       "\n",
@@ -106,10 +106,11 @@ TEST(Settings, KeysMatchWithoutCaseAndNothingIsTrimmed) {
 
 TEST(Settings, CommentsStartOnlyAtTheFirstCharacter) {
   Settings settings = DefaultSettings();
-  Read("#page_bg=111111\n"
-       " #page_text=222222\n"  // key " #page_text" matches nothing
-       "channame=#tallywick\n",
-       settings);
+  Read(
+      "#page_bg=111111\n"
+      " #page_text=222222\n"  // key " #page_text" matches nothing
+      "channame=#tallywick\n",
+      settings);
   EXPECT_EQ(SettingValue(settings, "page_bg"), "E0E0F0");
   EXPECT_EQ(SettingValue(settings, "page_text"), "181C18");
   EXPECT_EQ(SettingValue(settings, "channame"), "#tallywick");
