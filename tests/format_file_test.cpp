@@ -30,7 +30,7 @@ const std::map<std::string, std::string> kBaseDefinitions = {
 };
 
 // `lines` followed by the base definitions of every type not in `leaveOut`.
-std::string Spec(const std::string& lines, std::initializer_list<std::string> leaveOut = {}) {
+std::string FormatText(const std::string& lines, std::initializer_list<std::string> leaveOut = {}) {
   std::string text = lines;
   for (const auto& [keyword, definition] : kBaseDefinitions) {
     if (std::find(leaveOut.begin(), leaveOut.end(), keyword) == leaveOut.end()) text += definition;
@@ -84,7 +84,7 @@ TEST(FormatFile, KeywordsAreNumberedInTableOrder) {
 
 TEST(FormatFile, ElevenDefinitionsWithoutNullAreComplete) {
   LineTypeTable table;
-  Reading reading = Read(Spec(""), table);
+  Reading reading = Read(FormatText(""), table);
   EXPECT_TRUE(reading.complete);
   EXPECT_EQ(reading.err, "");
   EXPECT_FALSE(table.types[kTypeNull].pattern.compiled);
@@ -96,12 +96,12 @@ TEST(FormatFile, ElevenDefinitionsWithoutNullAreComplete) {
 
 TEST(FormatFile, TheFirstMissingTypeIsNamedAndTheReadingFails) {
   LineTypeTable table;
-  Reading onlyChannel = Read(Spec("", {"channel"}), table);
+  Reading onlyChannel = Read(FormatText("", {"channel"}), table);
   EXPECT_FALSE(onlyChannel.complete);
   EXPECT_EQ(onlyChannel.err, "No definition of channel found in format spec\n");
 
   LineTypeTable second;
-  Reading two = Read(Spec("", {"channel", "mode"}), second);
+  Reading two = Read(FormatText("", {"channel", "mode"}), second);
   EXPECT_FALSE(two.complete);
   EXPECT_EQ(two.err, "No definition of mode found in format spec\n");
 
@@ -113,7 +113,7 @@ TEST(FormatFile, TheFirstMissingTypeIsNamedAndTheReadingFails) {
 
 TEST(FormatFile, NullCannotBeDefined) {
   LineTypeTable table;
-  Reading reading = Read(Spec("null=^x\nNULL=\n"), table);
+  Reading reading = Read(FormatText("null=^x\nNULL=\n"), table);
   EXPECT_TRUE(reading.complete);
   EXPECT_EQ(reading.err,
             "Repeat definition ignored for null\n"
@@ -123,13 +123,13 @@ TEST(FormatFile, NullCannotBeDefined) {
 
 TEST(FormatFile, KeysMatchWithoutCaseAndUnknownKeysAreNamedAsWritten) {
   LineTypeTable table;
-  Reading reading = Read(Spec("TEXT=^shout (.*)$,STRING\n"
-                              "Date_Stamp=^day (.*)$,date\n"
-                              " join=^x\n"
-                              "part =^x\n"
-                              "=^x\n"
-                              "texts=^x\n",
-                              {"text", "date_stamp"}),
+  Reading reading = Read(FormatText("TEXT=^shout (.*)$,STRING\n"
+                                    "Date_Stamp=^day (.*)$,date\n"
+                                    " join=^x\n"
+                                    "part =^x\n"
+                                    "=^x\n"
+                                    "texts=^x\n",
+                                    {"text", "date_stamp"}),
                          table);
   EXPECT_TRUE(reading.complete);
   EXPECT_EQ(reading.err,
@@ -144,12 +144,12 @@ TEST(FormatFile, KeysMatchWithoutCaseAndUnknownKeysAreNamedAsWritten) {
 
 TEST(FormatFile, EmptyValuesAndRepeatedDefinitions) {
   LineTypeTable table;
-  Reading reading = Read(Spec("text=^first (.*)$,string\n"
-                              "text=^second (.*)$,nick\n"
-                              "text=\n"  // the empty value is reported before the repeat
-                              "act=\n"
-                              "act=^acts$\n",
-                              {"text"}),
+  Reading reading = Read(FormatText("text=^first (.*)$,string\n"
+                                    "text=^second (.*)$,nick\n"
+                                    "text=\n"  // the empty value is reported before the repeat
+                                    "act=\n"
+                                    "act=^acts$\n",
+                                    {"text"}),
                          table);
   EXPECT_TRUE(reading.complete);
   EXPECT_EQ(reading.err,
@@ -165,10 +165,10 @@ TEST(FormatFile, EmptyValuesAndRepeatedDefinitions) {
 
 TEST(FormatFile, AnExpressionThatDoesNotCompileLeavesTheTypeOpen) {
   LineTypeTable table;
-  Reading reading = Read(Spec("text=^(unclosed,bogus,nick\n"             // part list not read
-                              "text=^([[:nick:]]+) (.*)$,nick,string\n"  // no repeat message
-                              "act=[[:uh:]\n",                           // reported expanded
-                              {"text"}),
+  Reading reading = Read(FormatText("text=^(unclosed,bogus,nick\n"             // part list not read
+                                    "text=^([[:nick:]]+) (.*)$,nick,string\n"  // no repeat message
+                                    "act=[[:uh:]\n",                           // reported expanded
+                                    {"text"}),
                          table);
   EXPECT_TRUE(reading.complete);
   EXPECT_EQ(reading.err, "Error in \"^(unclosed\" - " + CompileError("^(unclosed") + "\n" +
@@ -179,7 +179,7 @@ TEST(FormatFile, AnExpressionThatDoesNotCompileLeavesTheTypeOpen) {
 
   // A type whose every definition fails is missing at the end.
   LineTypeTable failing;
-  Reading missing = Read(Spec("mode=a{1\n", {"mode"}), failing);
+  Reading missing = Read(FormatText("mode=a{1\n", {"mode"}), failing);
   EXPECT_FALSE(missing.complete);
   EXPECT_EQ(missing.err, "Error in \"a{1\" - " + CompileError("a{1") + "\n" +
                              "No definition of mode found in format spec\n");
@@ -194,9 +194,9 @@ TEST(FormatFile, MacrosExpandEverywhere) {
   EXPECT_EQ(ExpandFormatMacros(""), "");
 
   LineTypeTable table;
-  Reading reading = Read(Spec("text=^<([[:nick:]]+)> (.*)$,nick,string\n"
-                              "join=^([[:nick:]]+) \\(([[:uh:]]+)\\) joined$,nick,null\n",
-                              {"text", "join"}),
+  Reading reading = Read(FormatText("text=^<([[:nick:]]+)> (.*)$,nick,string\n"
+                                    "join=^([[:nick:]]+) \\(([[:uh:]]+)\\) joined$,nick,null\n",
+                                    {"text", "join"}),
                          table, 2);
   EXPECT_TRUE(reading.complete);
   EXPECT_NE(reading.err.find("Compiled regexp \"^<([^ @<>!:*]+)> (.*)$\" for text\n"),
@@ -220,9 +220,9 @@ TEST(FormatFile, MacrosExpandEverywhere) {
 
 TEST(FormatFile, VerbosityTwoReportsEveryCompilation) {
   LineTypeTable quiet;
-  EXPECT_EQ(Read(Spec(""), quiet, 1).err, "");
+  EXPECT_EQ(Read(FormatText(""), quiet, 1).err, "");
   LineTypeTable loud;
-  Reading reading = Read(Spec(""), loud, 2);
+  Reading reading = Read(FormatText(""), loud, 2);
   EXPECT_TRUE(reading.complete);
   // The definitions are read in the order of kBaseDefinitions (alphabetical).
   std::string expected;
@@ -238,16 +238,16 @@ TEST(FormatFile, VerbosityTwoReportsEveryCompilation) {
 TEST(FormatFile, PartListsGiveSubexpressionNumbersByPosition) {
   LineTypeTable table;
   Reading reading =
-      Read(Spec("text=^(a)(b)(c)$,null,nick,string\n"
-                "act=^(a)(b)(c)(d)$,time,nick,,string\n"
-                "join=^(a)(b)$,NULL,Nick,\n"                   // trailing comma adds nothing
-                "part=^part$,\n"                               // nothing after the comma: no parts
-                "quit=^quit$\n"                                // no part list
-                "kick=^(a)(b)(c)$,nick,nick,othernick\n"       // a later item wins
-                "topic=^(a)(b) (.*)$,time,string ; comment\n"  // blank before ";"
-                "nick=^(a)(b)$,time,nick,,\n"  // an empty item, then a trailing comma
-                "mode=^(a)(b)(c)$,channel,date,bogus\n",
-                {"text", "act", "join", "part", "quit", "kick", "topic", "nick", "mode"}),
+      Read(FormatText("text=^(a)(b)(c)$,null,nick,string\n"
+                      "act=^(a)(b)(c)(d)$,time,nick,,string\n"
+                      "join=^(a)(b)$,NULL,Nick,\n"              // trailing comma adds nothing
+                      "part=^part$,\n"                          // nothing after the comma: no parts
+                      "quit=^quit$\n"                           // no part list
+                      "kick=^(a)(b)(c)$,nick,nick,othernick\n"  // a later item wins
+                      "topic=^(a)(b) (.*)$,time,string ; comment\n"  // blank before ";"
+                      "nick=^(a)(b)$,time,nick,,\n"  // an empty item, then a trailing comma
+                      "mode=^(a)(b)(c)$,channel,date,bogus\n",
+                      {"text", "act", "join", "part", "quit", "kick", "topic", "nick", "mode"}),
            table);
   EXPECT_TRUE(reading.complete);
   EXPECT_EQ(reading.err,
@@ -272,7 +272,7 @@ TEST(FormatFile, PartsBeyondTheEleventhSubexpressionAreLeftOut) {
   LineTypeTable table;
   std::string nulls;
   for (int i = 0; i < 10; ++i) nulls += "null,";
-  Reading reading = Read(Spec("text=^x$," + nulls + "time,nick\n", {"text"}), table);
+  Reading reading = Read(FormatText("text=^x$," + nulls + "time,nick\n", {"text"}), table);
   EXPECT_TRUE(reading.complete);
   EXPECT_EQ(reading.err, "Line part nick of text is beyond subexpression 11 and is ignored\n");
   ExpectParts(table.types[kTypeText], {11, 0, 0, 0, 0, 0});
@@ -280,13 +280,13 @@ TEST(FormatFile, PartsBeyondTheEleventhSubexpressionAreLeftOut) {
 
 TEST(FormatFile, CommentsAndCarriageReturns) {
   LineTypeTable table;
-  Reading reading = Read(Spec("; a comment line with text=^x,nick\n"
-                              "text=^t;(.*),nick\n"  // everything from ";" on is gone
-                              "act=^(a)$,nick\r\n"   // CR ends the last part item
-                              "join=^j\r\n"          // CR ends the expression
-                              "a line without equals sign\n"
-                              "\n",
-                              {"text", "act", "join"}),
+  Reading reading = Read(FormatText("; a comment line with text=^x,nick\n"
+                                    "text=^t;(.*),nick\n"  // everything from ";" on is gone
+                                    "act=^(a)$,nick\r\n"   // CR ends the last part item
+                                    "join=^j\r\n"          // CR ends the expression
+                                    "a line without equals sign\n"
+                                    "\n",
+                                    {"text", "act", "join"}),
                          table);
   EXPECT_TRUE(reading.complete);
   EXPECT_EQ(reading.err, "Unknown line part nick\r\n");
@@ -299,7 +299,7 @@ TEST(FormatFile, CommentsAndCarriageReturns) {
 
 TEST(FormatFile, AnEmptyExpressionCompilesAndMatchesEverything) {
   LineTypeTable table;
-  Reading reading = Read(Spec("mode=,nick\n", {"mode"}), table);
+  Reading reading = Read(FormatText("mode=,nick\n", {"mode"}), table);
   EXPECT_TRUE(reading.complete);
   EXPECT_EQ(reading.err, "");
   EXPECT_TRUE(Matches(table.types[kTypeMode], "anything at all"));
@@ -314,7 +314,7 @@ TEST(FormatFile, LongLinesArriveInPiecesOf2047Bytes) {
   ASSERT_EQ(first.size(), 2047u);
   ASSERT_EQ(first.size() + second.size(), 3000u);
   LineTypeTable table;
-  Reading reading = Read(Spec(first + second + "\n", {"text", "channel"}), table);
+  Reading reading = Read(FormatText(first + second + "\n", {"text", "channel"}), table);
   EXPECT_TRUE(reading.complete) << reading.err;
   EXPECT_EQ(reading.err, "");
   EXPECT_TRUE(Matches(table.types[kTypeText], "x" + std::string(2040, 'y')));
