@@ -44,6 +44,8 @@ bool OpenTemporary(PageOutput& output) {
   bool exists = stat(output.target.c_str(), &existing) == 0;
   if (!exists && errno != ENOENT) return false;  // a loop of links, say: let fopen decide
   if (exists && !S_ISREG(existing.st_mode)) return false;  // a device or FIFO: write directly
+  // A page the user may not write stays as it is: fopen then refuses it.
+  if (exists && access(output.target.c_str(), W_OK) != 0) return false;
 
   std::string pattern = FolderOf(output.target) + "/.tallywick-page-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
