@@ -4,12 +4,13 @@
 #   make demo   builds the program and writes demo/index.html from the bundled sample log
 #   make install    installs under PREFIX (default /usr/local), staged under DESTDIR if set
 #   make uninstall  removes exactly the files make install put there
+#   make bench  builds an optimised binary and prints the throughput table (bench/run.sh)
 
 BUILD_DIR   ?= build
 ASAN_DIR    ?= build-asan
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build test test-plain test-asan demo clean check-gtest
+.PHONY: all build test test-plain test-asan demo bench clean check-gtest
 
 all: build
 
@@ -40,6 +41,9 @@ demo: build
 	./$(BUILD_DIR)/tallywick -p examples/demo/format.txt -r examples/demo/demo.conf -o demo/index.html examples/demo/channel.log
 	cp images/*.png demo/
 	@echo "Wrote demo/index.html"
+
+bench:
+	bash bench/run.sh
 
 # The program to bin, the manual page to share/man/man1, and the bundled
 # formats, bar images and example settings to share/tallywick. The binary
