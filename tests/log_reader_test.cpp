@@ -1,0 +1,501 @@
+#include "logformat/log_reader.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "logformat/format_file.h"
+#include "stats/tables.h"
+
+namespace {
+
+// A small log layout with every line type:
+//   "[hh] <nick> text"  (the "[hh] " is optional)   text
+//   "* nick text"                                    action, no time
+//   "-> nick joined" / "<- nick left"                join / part
+//   "<- nick quit (message)"                         quit
+//   "!! nick kicked other (reason)"                  kick
+//   "!! nick set topic text" / "!! a is now b"       topic / nick
+//   "!! mode text"                                   mode, no nick
+//   "=== date" / "### channel"                       date_stamp / channel
+const char kFormat[] =
+    "; test layout\n"
+    "text=^(\\[(-?[0-9]+)] )?<([^>]*)> (.*)$,null,time,nick,string\n"
+    "act=^\\* ([^ ]+) (.*)$,nick,string\n"
+    "join=^-> ([^ ]+) joined$,nick\n"
+    "part=^<- ([^ ]+) left$,nick\n"
+    "quit=^<- ([^ ]+) quit \\((.*)\\)$,nick,string\n"
+    "kick=^!! ([^ ]+) kicked ([^ ]+) \\((.*)\\)$,nick,othernick,string\n"
+    "topic=^!! ([^ ]+) set topic (.*)$,nick,string\n"
+    "nick=^!! ([^ ]+) is now ([^ ]+)$,nick,othernick\n"
+    "mode=^!! mode (.*)$,string\n"
+    "date_stamp=^=== (.*)$,date\n"
+    "channel=^### (.*)$,channel\n";
+
+// A stream holding exactly `bytes`.
+FILE* StreamOf(const std::string& bytes) {
+  FILE* file = tmpfile();
+  if (file == nullptr) return nullptr;
+  fwrite(bytes.data(), 1, bytes.size(), file);
+  rewind(file);
+  return file;
+}
+
+std::string ReadAll(FILE* file) {
+  std::string text;
+  rewind(file);
+  char buffer[4096];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+  return text;
+}
+
+// Sends standard error to a temporary file while it lives.
+class StderrCapture {
+ public:
+  StderrCapture() {
+    fflush(stderr);
+    file_ = tmpfile();
+    saved_ = dup(2);
+    dup2(fileno(file_), 2);
+  }
+  ~StderrCapture() {
+    if (file_ != nullptr) Finish();
+  }
+  std::string Finish() {
+    fflush(stderr);
+    dup2(saved_, 2);
+    close(saved_);
+    std::string text = ReadAll(file_);
+    fclose(file_);
+    file_ = nullptr;
+    return text;
+  }
+
+ private:
+  FILE* file_ = nullptr;
+  int saved_ = -1;
+};
+
+std::string Repeat(const std::string& line, int times) {
+  std::string lines;
+  for (int i = 0; i < times; ++i) lines += line;
+  return lines;
+}
+
+class LogReader : public ::testing::Test {
+ protected:
+  void SetUp() override { UseFormat(kFormat); }
+
+  void UseFormat(const std::string& format) {
+    table_ = std::make_unique<LineTypeTable>();
+    FILE* in = StreamOf(format);
+    ASSERT_NE(in, nullptr);
+    StderrCapture capture;
+    bool complete = ReadLogFormatSpec(in, 0, *table_);
+    std::string complaints = capture.Finish();
+    fclose(in);
+    ASSERT_TRUE(complete);
+    ASSERT_EQ(complaints, "");
+  }
+
+  // Reads `log` as one log file; what it writes to standard error is left
+  // in errors_.
+  bool Parse(const std::string& log) {
+    FILE* in = StreamOf(log);
+    if (in == nullptr) {
+      ADD_FAILURE() << "tmpfile failed";
+      return false;
+    }
+    StderrCapture capture;
+    bool ok = ParseLogFile(in, *table_, config_, bytes_, store_, recent_, workers_);
+    errors_ = capture.Finish();
+    fclose(in);
+    return ok;
+  }
+
+  void Reset() {
+    store_ = StatsStore();
+    recent_ = RecentLines();
+    bytes_ = 0;
+  }
+
+  NickRecord& Nick(const char* name) {
+    NickRecord* nick = FindNick(store_.nicks, name);
+    if (nick == nullptr) {
+      ADD_FAILURE() << "no nick " << name;
+      static NickRecord none;
+      none = NickRecord();
+      return none;
+    }
+    return *nick;
+  }
+
+  DayRecord& Day(const char* name) {
+    DayRecord* day = FindDay(store_.days, name, 0);
+    if (day == nullptr) {
+      ADD_FAILURE() << "no day " << name;
+      static DayRecord none;
+      none = DayRecord();
+      return none;
+    }
+    return *day;
+  }
+
+  std::vector<std::string> Recent() const {
+    std::vector<std::string> lines;
+    for (const std::optional<std::string>& line : recent_.slots)
+      lines.push_back(line ? *line : "-");
+    return lines;
+  }
+
+  std::unique_ptr<LineTypeTable> table_;
+  StatsStore store_;
+  RecentLines recent_;
+  AccountingConfig config_;
+  int workers_ = 1;
+  uint64_t bytes_ = 0;
+  std::string errors_;
+};
+
+TEST_F(LogReader, ReadsLinesWholeWhateverTheirLength) {
+  std::string log;
+  uint64_t expectedBytes = 0;
+  int64_t expectedLetters = 0;
+  // Around the sizes a reader might buffer in, with each line followed by
+  // a short one that must be read as a line of its own.
+  const size_t lengths[] = {510,   511,    512,    513,    1023,   1024,    5000,    65535,  65536,
+                            65537, 200000, 262143, 262144, 262145, 1048575, 1048576, 1048577};
+  const int64_t count = sizeof lengths / sizeof lengths[0];
+  for (size_t length : lengths) {
+    log += "<bob> " + std::string(length - 6, 'x') + "\n";
+    log += "<amy> hi\n";
+    expectedBytes += length + 1 + 9;
+    expectedLetters += static_cast<int64_t>(length - 6);
+  }
+  for (int workers : {1, 3}) {
+    Reset();
+    workers_ = workers;
+    ASSERT_TRUE(Parse(log));
+    EXPECT_EQ(errors_, "");
+    EXPECT_EQ(bytes_, expectedBytes);
+    EXPECT_EQ(bytes_, log.size());
+    EXPECT_EQ(Nick("bob").lines, count);
+    EXPECT_EQ(Nick("bob").letters, expectedLetters);
+    EXPECT_EQ(Nick("amy").lines, count);
+    EXPECT_EQ(Nick("amy").letters, 2 * count);
+    EXPECT_EQ(store_.nicks.records.size(), 2u);
+    EXPECT_EQ(Day(UNDATED).lines, 2 * count);
+    EXPECT_EQ(Recent()[1], "<bob> " + std::string(1048577 - 6, 'x'));
+    EXPECT_EQ(Recent()[2], "<amy> hi");
+  }
+}
+
+TEST_F(LogReader, CountsEveryByteOfManyLinesMatchedOrNot) {
+  // Short lines of varying length cross every boundary of the reading
+  // buffer; every third line matches no type.
+  std::string log;
+  int64_t spoken = 0, letters = 0;
+  for (int i = 0; i < 30000; ++i) {
+    int length = 1 + (i * 7919) % 97;
+    if (i % 3 == 2) {
+      log += std::string(static_cast<size_t>(length), '.') + "\n";
+    } else {
+      log += "<n" + std::to_string(i % 5) + "> " + std::string(static_cast<size_t>(length), 'y') +
+             "\n";
+      ++spoken;
+      letters += length;
+    }
+  }
+  log += "<n0> end";  // the last line has no newline
+  for (int workers : {1, 2}) {
+    Reset();
+    workers_ = workers;
+    ASSERT_TRUE(Parse(log));
+    EXPECT_EQ(bytes_, log.size());
+    int64_t lines = 0, counted = 0;
+    for (const NickRecord& nick : store_.nicks.records) {
+      lines += nick.lines;
+      counted += nick.letters;
+    }
+    EXPECT_EQ(store_.nicks.records.size(), 5u);
+    EXPECT_EQ(lines, spoken + 1);
+    EXPECT_EQ(counted, letters + 3);
+    EXPECT_EQ(Recent()[2], "<n0> end");
+  }
+}
+
+TEST_F(LogReader, KeepsCarriageReturnsAndReadsALastLineWithoutNewline) {
+  const std::string log = "<bob> one\r\n<bob> http://example.org/x\r\n<bob> last";
+  ASSERT_TRUE(Parse(log));
+  EXPECT_EQ(bytes_, log.size());
+  EXPECT_EQ(Nick("bob").lines, 3);
+  EXPECT_EQ(Recent(), (std::vector<std::string>{"<bob> one\r", "<bob> http://example.org/x\r",
+                                                "<bob> last"}));
+  ASSERT_TRUE(store_.pools.urls.items[0].has_value());
+  EXPECT_EQ(*store_.pools.urls.items[0], "http://example.org/x\r");
+
+  // An empty file adds nothing but makes sure the undated day exists.
+  Reset();
+  ASSERT_TRUE(Parse(""));
+  EXPECT_EQ(bytes_, 0u);
+  ASSERT_EQ(store_.days.records.size(), 1u);
+  EXPECT_EQ(store_.days.records[0].name, "Unknown");
+  EXPECT_TRUE(store_.nicks.records.empty());
+}
+
+TEST_F(LogReader, StripsAnsiSequences) {
+  ASSERT_TRUE(
+      Parse("\x1b[0;31m<bob>\x1b[0m red \x1b[1;4mtext\x1b[m\n"
+            "<bob> cut\x1b[1;3\n"
+            "<bob> \x1b\x1b[mX\x1bmY\n"));
+  EXPECT_EQ(Recent(), (std::vector<std::string>{"<bob> red text", "<bob> cut", "<bob> XY"}));
+  EXPECT_EQ(Nick("bob").letters, 7 + 3 + 2);
+
+  char text[] = "a\x1b[32mb\x1b[1;2;3mc\x1b[9";
+  size_t length = StripAnsiCodes(text, sizeof text - 1);
+  EXPECT_EQ(length, 3u);
+  EXPECT_STREQ(text, "abc");
+  char plain[] = "no escapes; m here";
+  EXPECT_EQ(StripAnsiCodes(plain, sizeof plain - 1), sizeof plain - 1);
+  EXPECT_STREQ(plain, "no escapes; m here");
+  char only[] = "\x1b";
+  EXPECT_EQ(StripAnsiCodes(only, 1), 0u);
+  EXPECT_STREQ(only, "");
+}
+
+TEST_F(LogReader, FollowsTheHourAndQuarter) {
+  ASSERT_TRUE(
+      Parse("[0] <bob> a\n"
+            "[5] <bob> b\n"
+            "[6] <bob> c\n"
+            "<bob> d\n"  // the time subexpression takes no part: still hour 6
+            "[23] <bob> e\n"
+            "* bob waves\n"  // no time part: still hour 23
+            "[07] <amy> f\n"
+            "nothing matches [3]\n"));
+  const NickRecord& bob = Nick("bob");
+  EXPECT_EQ(std::vector<int64_t>(bob.textLines, bob.textLines + 4),
+            (std::vector<int64_t>{2, 2, 0, 1}));
+  EXPECT_EQ(std::vector<int64_t>(bob.actionLines, bob.actionLines + 4),
+            (std::vector<int64_t>{0, 0, 0, 1}));
+  EXPECT_EQ(Nick("amy").textLines[1], 1);
+  const DayRecord& unknown = Day(UNDATED);
+  std::vector<int64_t> hours(unknown.hours, unknown.hours + 24);
+  std::vector<int64_t> expected(24, 0);
+  expected[0] = expected[5] = expected[7] = 1;
+  expected[6] = expected[23] = 2;
+  EXPECT_EQ(hours, expected);
+
+  // The next file starts again at hour 0, on the undated day.
+  ASSERT_TRUE(Parse("=== Mon Jan 01 2001\n* bob again\n<bob> more\n"));
+  EXPECT_EQ(Nick("bob").actionLines[0], 1);
+  EXPECT_EQ(Nick("bob").textLines[0], 3);
+  EXPECT_EQ(Day("Mon Jan 01 2001").hours[0], 2);
+  EXPECT_EQ(Day("Mon Jan 01 2001").lines, 2);
+}
+
+TEST_F(LogReader, ReadsTheHourAsAtoiDoesFromThePartOn) {
+  // The time part is a single digit; the hour reads on past it.
+  std::string format = kFormat;
+  format.replace(format.find("text="), format.find("act=") - format.find("text="),
+                 "text=^([0-9])[0-9]*:[0-9]+ <([^>]*)> (.*)$,time,nick,string\n");
+  UseFormat(format);
+  ASSERT_TRUE(
+      Parse("15:30 <bob> a\n"
+            "09:00 <bob> b\n"
+            "23:59 <bob> c\n"));
+  EXPECT_EQ(std::vector<int64_t>(Nick("bob").textLines, Nick("bob").textLines + 4),
+            (std::vector<int64_t>{0, 1, 1, 1}));
+  EXPECT_EQ(Day(UNDATED).hours[15], 1);
+  EXPECT_EQ(Day(UNDATED).hours[9], 1);
+
+  EXPECT_FALSE(Parse("24:00 <bob> late\n"));
+  EXPECT_EQ(errors_, "Bad hour \"24:00 <bob> late\"\n");
+}
+
+TEST_F(LogReader, StopsAtABadHour) {
+  EXPECT_FALSE(Parse("[3] <bob> fine\n[24] <bob> too late\n[4] <bob> never read\n"));
+  EXPECT_EQ(errors_, "Bad hour \"24] <bob> too late\"\n");
+  EXPECT_EQ(Nick("bob").lines, 1);
+  EXPECT_EQ(Recent()[2], "[3] <bob> fine");
+
+  Reset();
+  EXPECT_FALSE(Parse("[-1] <amy> before\n"));
+  EXPECT_EQ(errors_, "Bad hour \"-1] <amy> before\"\n");
+  EXPECT_EQ(bytes_, 18u);  // the line was read and counted before its hour was refused
+
+  Reset();
+  ASSERT_TRUE(Parse("[-0] <amy> x\n[0023] <amy> y\n"));
+  EXPECT_EQ(Nick("amy").textLines[0], 1);
+  EXPECT_EQ(Nick("amy").textLines[3], 1);
+}
+
+TEST_F(LogReader, CreditsLinesToTheCurrentDay) {
+  ASSERT_TRUE(
+      Parse("<bob> before any date\n"
+            "=== Mon Jan 01 2001\n"
+            "<bob> a\n"
+            "=== mon jan 01 2001\n"
+            "<bob> b\n"
+            "=== Sun Mar  4 2001\n"
+            "<bob> c\n"
+            "garbage\n"
+            "<bob> d\n"));
+  EXPECT_EQ(Day(UNDATED).lines, 1);
+  EXPECT_EQ(Day("Mon Jan 01 2001").lines, 2);
+  EXPECT_EQ(Day("Sun Mar  4 2001").lines, 2);
+  ASSERT_EQ(store_.days.records.size(), 3u);
+  EXPECT_EQ(store_.days.records[1].name, "Mon Jan 01 2001");
+
+  // A second file starts undated again.
+  ASSERT_TRUE(Parse("<bob> e\n=== \n<bob> f\n=== Sun Mar  4 2001\n<bob> g\n"));
+  EXPECT_EQ(Day(UNDATED).lines, 2);
+  EXPECT_EQ(Day("").lines, 1);  // an empty date names a day like any other
+  EXPECT_EQ(Day("Sun Mar  4 2001").lines, 3);
+  EXPECT_EQ(store_.days.records.size(), 4u);
+}
+
+TEST_F(LogReader, CountsMonologues) {
+  const struct {
+    int lines;
+    int64_t monologues;
+  } runs[] = {{1, 0}, {9, 0}, {10, 1}, {18, 1}, {19, 2}, {27, 2}, {28, 3}, {100, 11}};
+  for (const auto& run : runs) {
+    Reset();
+    ASSERT_TRUE(Parse(Repeat("<bob> hello\n", run.lines)));
+    EXPECT_EQ(Nick("bob").monologues, run.monologues) << run.lines << " lines";
+  }
+
+  const struct {
+    const char* between;
+    int64_t monologues;
+  } breaks[] = {
+      {"<amy> interrupting\n", 0},                            // another nick
+      {"!! mode +o bob\n", 0},                                // a matched line without a nick
+      {"=== Mon Jan 01 2001\n", 0},                           // a date line has no nick either
+      {"### #chan\n", 0},           {"not a log line\n", 1},  // unmatched lines do not count
+      {"-> bob joined\n", 1},  // every matched type of the nick continues it
+      {"<BOB> same nick\n", 1},
+  };
+  for (const auto& line : breaks) {
+    Reset();
+    ASSERT_TRUE(Parse(Repeat("<bob> hello\n", 9) + line.between + "<bob> again\n"));
+    EXPECT_EQ(Nick("bob").monologues, line.monologues) << line.between;
+  }
+
+  // Runs do not carry over into the next file.
+  Reset();
+  ASSERT_TRUE(Parse(Repeat("<bob> hello\n", 9)));
+  ASSERT_TRUE(Parse("<bob> next file\n"));
+  EXPECT_EQ(Nick("bob").monologues, 0);
+}
+
+TEST_F(LogReader, NewNicksBeginNewRuns) {
+  // Each nick speaks nine lines right after the previous one: a new nick
+  // taken for the one before would earn a monologue on its first line.
+  std::string log;
+  for (int i = 0; i < 100; ++i) log += Repeat("<n" + std::to_string(i) + "> words\n", 9);
+  ASSERT_TRUE(Parse(log));
+  ASSERT_EQ(store_.nicks.records.size(), 100u);
+  for (const NickRecord& nick : store_.nicks.records) {
+    EXPECT_EQ(nick.monologues, 0) << nick.name;
+    EXPECT_EQ(nick.lines, 9) << nick.name;
+  }
+
+  Reset();
+  log.clear();
+  for (int i = 0; i < 100; ++i) log += Repeat("<n" + std::to_string(i) + "> words\n", 10);
+  ASSERT_TRUE(Parse(log));
+  for (const NickRecord& nick : store_.nicks.records) EXPECT_EQ(nick.monologues, 1) << nick.name;
+
+  // A nick with the empty name is created and then found.
+  Reset();
+  ASSERT_TRUE(Parse("<> one\n<> two\n"));
+  ASSERT_EQ(store_.nicks.records.size(), 1u);
+  EXPECT_EQ(Nick("").lines, 2);
+}
+
+TEST_F(LogReader, KeepsTheRecentLinesOfTheFileForKicks) {
+  ASSERT_TRUE(
+      Parse("<amy> one\n"
+            "=== Mon Jan 01 2001\n"
+            "<- amy left\n"
+            "### #chan\n"
+            "not a log line\n"
+            "!! op kicked amy (bye)\n"));
+  ASSERT_TRUE(store_.pools.kicks.items[0].has_value());
+  EXPECT_EQ(*store_.pools.kicks.items[0], "<amy> one\n<- amy left\n!! op kicked amy (bye)");
+  EXPECT_EQ(store_.pools.kicks.whoBy[0], std::optional<std::string>("op"));
+  EXPECT_EQ(Recent(),
+            (std::vector<std::string>{"<amy> one", "<- amy left", "!! op kicked amy (bye)"}));
+  EXPECT_EQ(Nick("amy").timesKicked, 1);
+  EXPECT_EQ(Nick("op").kicksGiven, 1);
+
+  // The next file starts without recent lines.
+  ASSERT_TRUE(Parse("!! op kicked bob (again)\n"));
+  ASSERT_TRUE(store_.pools.kicks.items[1].has_value());
+  EXPECT_EQ(*store_.pools.kicks.items[1], "!! op kicked bob (again)");
+  EXPECT_EQ(Recent(), (std::vector<std::string>{"-", "-", "!! op kicked bob (again)"}));
+  ASSERT_TRUE(Parse(""));
+  EXPECT_EQ(Recent(), (std::vector<std::string>{"-", "-", "-"}));
+}
+
+TEST_F(LogReader, EndsALineAtAZeroByte) {
+  const char bytes[] = "<bob> hi\0 there\n<bob> next\n\0<bob> hidden\n<bob> x\0yz";
+  std::string log(bytes, sizeof bytes - 1);
+  ASSERT_TRUE(Parse(log));
+  // "<bob> hi", "<bob> next" and its newline, nothing of the third line,
+  // "<bob> x".
+  EXPECT_EQ(bytes_, 8u + 11u + 0u + 7u);
+  EXPECT_EQ(Nick("bob").lines, 3);
+  EXPECT_EQ(Nick("bob").letters, 2 + 4 + 1);
+  EXPECT_EQ(Recent(), (std::vector<std::string>{"<bob> hi", "<bob> next", "<bob> x"}));
+}
+
+TEST_F(LogReader, ReportsUnmatchedLinesOnlyWhenVerbose) {
+  const std::string log = "junk\n<bob> hi\nmore junk\n";
+  config_.verbosity = 0;
+  ASSERT_TRUE(Parse(log));
+  EXPECT_EQ(errors_, "");
+
+  config_.verbosity = 1;
+  ASSERT_TRUE(Parse(log));
+  EXPECT_EQ(errors_, "Failed to parse \"junk\"\nFailed to parse \"more junk\"\n");
+  EXPECT_EQ(Nick("bob").lines, 2);
+}
+
+TEST_F(LogReader, ReportsEveryMatchedLineAboveVerbosityOne) {
+  config_.verbosity = 2;
+  ASSERT_TRUE(
+      Parse("=== Mon Jan 01 2001\n"
+            "[5] <bob> hi\n"
+            "!! mode +o bob\n"
+            "junk\n"
+            "=== mon jan 01 2001\n"
+            "!! bob kicked amy (bye)\n"
+            "<bob> \n"));
+  EXPECT_EQ(errors_,
+            "Channel Name: 'Unknown' (Mon Jan 01 2001)\n"
+            "Parsed line \"=== Mon Jan 01 2001\" as 10, (null),(null),(null)\n"
+            "Parsed line \"[5] <bob> hi\" as 1, bob,(null),hi\n"
+            "Parsed line \"!! mode +o bob\" as 9, (null),(null),+o bob\n"
+            "Failed to parse \"junk\"\n"
+            "Channel Name: 'Unknown' (mon jan 01 2001)\n"
+            "Channel Name: 'Mon Jan 01 2001' (mon jan 01 2001)\n"
+            "Parsed line \"=== mon jan 01 2001\" as 10, (null),(null),(null)\n"
+            "Parsed line \"!! bob kicked amy (bye)\" as 6, bob,amy,bye\n"
+            "Parsed line \"<bob> \" as 1, bob,(null),\n");
+
+  ASSERT_TRUE(Parse("-> amy joined\n"));
+  EXPECT_EQ(errors_,
+            "Channel Name: 'Unknown' (Unknown)\n"
+            "Parsed line \"-> amy joined\" as 3, amy,(null),(null)\n");
+}
+
+}  // namespace
