@@ -58,12 +58,20 @@ void IndexInsert(NameIndex& index, int32_t position, NameOf nameOf) {
   IndexPlace(index, position, nameOf);
 }
 
-auto NickNames(const NickTable& table) {
+// The name of the record at a position, for either table.
+template <typename Table>
+auto RecordNames(const Table& table) {
   return [&table](int32_t position) -> std::string_view { return table.records[position].name; };
 }
 
-auto DayNames(const DayTable& table) {
-  return [&table](int32_t position) -> std::string_view { return table.records[position].name; };
+// Appends a record named `name` to either table and indexes it.
+template <typename Table>
+auto& AddNamedRecord(Table& table, std::string_view name) {
+  table.records.emplace_back();
+  table.records.back().name.assign(name);
+  int32_t position = static_cast<int32_t>(table.records.size() - 1);
+  IndexInsert(table.index, position, RecordNames(table));
+  return table.records.back();
 }
 
 // The decimal number at `position` of `text`, read as atoi reads it: blanks
@@ -142,26 +150,20 @@ bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 NickRecord* FindNick(NickTable& table, std::string_view nick) {
-  int32_t position = IndexFind(table.index, nick, NickNames(table));
+  int32_t position = IndexFind(table.index, nick, RecordNames(table));
   return position < 0 ? nullptr : &table.records[position];
 }
 
-NickRecord& AddNick(NickTable& table, std::string_view nick) {
-  table.records.emplace_back();
-  table.records.back().name.assign(nick);
-  int32_t position = static_cast<int32_t>(table.records.size() - 1);
-  IndexInsert(table.index, position, NickNames(table));
-  return table.records.back();
-}
+NickRecord& AddNick(NickTable& table, std::string_view nick) { return AddNamedRecord(table, nick); }
 
 void RemoveNick(NickTable& table, std::string_view nick) {
-  int32_t position = IndexFind(table.index, nick, NickNames(table));
+  int32_t position = IndexFind(table.index, nick, RecordNames(table));
   if (position < 0) return;
   if (position + 1 != static_cast<int32_t>(table.records.size())) {
     table.records[position] = std::move(table.records.back());
   }
   table.records.pop_back();
-  IndexRebuild(table.index, static_cast<int32_t>(table.records.size()), NickNames(table));
+  IndexRebuild(table.index, static_cast<int32_t>(table.records.size()), RecordNames(table));
 }
 
 DayRecord* FindDay(DayTable& table, std::string_view date, int verbosity) {
@@ -174,17 +176,11 @@ DayRecord* FindDay(DayTable& table, std::string_view date, int verbosity) {
     }
     return nullptr;
   }
-  int32_t position = IndexFind(table.index, date, DayNames(table));
+  int32_t position = IndexFind(table.index, date, RecordNames(table));
   return position < 0 ? nullptr : &table.records[position];
 }
 
-DayRecord& AddDay(DayTable& table, std::string_view date) {
-  table.records.emplace_back();
-  table.records.back().name.assign(date);
-  int32_t position = static_cast<int32_t>(table.records.size() - 1);
-  IndexInsert(table.index, position, DayNames(table));
-  return table.records.back();
-}
+DayRecord& AddDay(DayTable& table, std::string_view date) { return AddNamedRecord(table, date); }
 
 int64_t DayNumber(std::string_view date) {
   static const int kDaysBeforeMonth[12] = {0,   31,  59,  90,  120, 151,
@@ -232,5 +228,5 @@ void SortNicksForPage(NickTable& table) {
 void SortDaysForPage(DayTable& table) {
   std::stable_sort(table.records.begin(), table.records.end(),
                    [](const DayRecord& a, const DayRecord& b) { return CompareDays(a, b) < 0; });
-  IndexRebuild(table.index, static_cast<int32_t>(table.records.size()), DayNames(table));
+  IndexRebuild(table.index, static_cast<int32_t>(table.records.size()), RecordNames(table));
 }
