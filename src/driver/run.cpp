@@ -8,6 +8,7 @@
 
 #include "driver/page_output.h"
 #include "logformat/log_reader.h"
+#include "logformat/pattern_size.h"
 #include "report/page.h"
 #include "stats/tables.h"
 
@@ -42,7 +43,10 @@ void LoadSettingsFile(const std::string& path, RunState& state) {
 // Compiles an ignore pattern with basic syntax; reports a failure with
 // `message`, which takes the error code and the pattern.
 bool CompileIgnorePattern(const std::string& pattern, const char* message, CompiledRegex& into) {
-  int error = regcomp(&into.re, pattern.c_str(), 0);
+  // One whose repetitions would compile into millions of copies is refused
+  // as the compiler refuses one over its own limit.
+  int error = PatternTooLarge(pattern, PatternSyntax::kBasic) ? REG_ESIZE
+                                                              : regcomp(&into.re, pattern.c_str(), 0);
   if (error != 0) {
     fprintf(stderr, message, error, pattern.c_str());
     return false;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "logformat/pattern_size.h"
 #include "stats/tables.h"  // NamesEqualIgnoringCase
 
 namespace {
@@ -71,7 +72,11 @@ void ReadPartList(std::string_view list, int type, LineTypeEntry& entry) {
 bool CompileDefinition(const std::string& expression, int type, FormatReading& reading,
                        LineTypeEntry& entry) {
   std::string pattern = ExpandFormatMacros(expression);
-  int error = regcomp(&entry.pattern.re, pattern.c_str(), REG_EXTENDED);
+  // An expression whose repetitions would compile into millions of copies
+  // is refused as the compiler refuses one over its own limit.
+  int error = PatternTooLarge(pattern, PatternSyntax::kExtended)
+                  ? REG_ESIZE
+                  : regcomp(&entry.pattern.re, pattern.c_str(), REG_EXTENDED);
   if (error != 0) {
     char message[2048];
     regerror(error, &entry.pattern.re, message, sizeof message);
