@@ -6,7 +6,9 @@ namespace {
 
 constexpr uint64_t kSaturated = uint64_t{1} << 62;
 
-uint64_t Add(uint64_t a, uint64_t b) { return a + b > kSaturated ? kSaturated : a + b; }
+uint64_t Add(uint64_t a, uint64_t b) {
+  return a + b > kSaturated ? kSaturated : a + b;
+}
 
 uint64_t Multiply(uint64_t a, uint64_t b) {
   if (a == 0 || b == 0) return 0;
@@ -27,7 +29,8 @@ size_t SkipBracket(std::string_view p, size_t at) {
   if (i < p.size() && p[i] == '^') ++i;
   if (i < p.size() && p[i] == ']') ++i;  // a leading "]" is a member
   while (i < p.size() && p[i] != ']') {
-    if (p[i] == '[' && i + 1 < p.size() && (p[i + 1] == ':' || p[i + 1] == '=' || p[i + 1] == '.')) {
+    if (p[i] == '[' && i + 1 < p.size() &&
+        (p[i + 1] == ':' || p[i + 1] == '=' || p[i + 1] == '.')) {
       char kind = p[i + 1];
       size_t close = i + 2;
       while (close + 1 < p.size() && !(p[close] == kind && p[close + 1] == ']')) ++close;
