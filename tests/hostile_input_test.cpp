@@ -1,0 +1,421 @@
+// Whole runs of the program on the inputs real users' files contain: lines
+// of many megabytes, binary junk, hundreds of thousands of nicks, decades of
+// days, expressions that are slow for backtracking matchers, settings over
+// every capacity, and outputs that cannot be written. Each run must end with
+// its defined status and message, and leave a complete page or the old one.
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <regex.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "driver/settings.h"
+#include "run_binary.h"
+
+using test_support::FileExists;
+using test_support::FolderEntries;
+using test_support::ReadFile;
+using test_support::RunProgram;
+using test_support::RunResult;
+using test_support::TempDir;
+using test_support::WriteFile;
+
+namespace {
+
+const char* const kFormat =
+    "text=^([0-9]+):[0-9]+ <([[:nick:]]+)> (.*)$,time,nick,string\n"
+    "act=^([0-9]+):[0-9]+ \\* ([[:nick:]]+) (.*)$,time,nick,string\n"
+    "join=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) joined$,time,nick\n"
+    "part=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) left$,time,nick\n"
+    "quit=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) quit \\[(.*)\\]$,time,nick,string\n"
+    "kick=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) kicked ([[:nick:]]+) \\[(.*)\\]$,time,nick,othernick,"
+    "string\n"
+    "topic=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) set the topic to (.*)$,time,nick,string\n"
+    "nick=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) is now ([[:nick:]]+)$,time,nick,othernick\n"
+    "mode=^([0-9]+):[0-9]+ -!- mode by ([[:nick:]]+)$,time,nick\n"
+    "date_stamp=^--- Day changed (.*)$,date\n"
+    "channel=^--- Log (opened|closed)$,null\n";
+
+constexpr const char* kPageStart = "<!DOCTYPE HTML PUBLIC";
+constexpr const char* kPageEnd = "</center></body></html>";
+
+// A folder with the format; logs and settings are added by each test.
+struct Workspace {
+  TempDir dir;
+  std::string format = dir / "format.txt";
+  std::string page = dir / "index.html";
+
+  Workspace() { WriteFile(format, kFormat); }
+  std::string Add(const std::string& name, const std::string& content) const {
+    WriteFile(dir / name, content);
+    return dir / name;
+  }
+};
+
+RunResult RunBinary(const std::vector<std::string>& args) {
+  return RunProgram(TALLYWICK_BINARY, args);
+}
+
+bool IsCompletePage(const std::string& page) {
+  return page.starts_with(kPageStart) && page.ends_with(kPageEnd);
+}
+
+std::string Contains(const std::string& what) {
+  return "page holds \"" + what + "\"";
+}
+
+// The summary line's day count and number of visitors.
+std::string SummaryLine(long days, long visitors) {
+  return "During this " + std::to_string(days) + "-day reporting period a total of " +
+         std::to_string(visitors) + " persons visited #";
+}
+
+// What the page says was processed, for a log of `bytes` counted bytes.
+std::string ProcessedText(uint64_t bytes) {
+  return "Processed " + std::to_string(bytes >> 10) + "KiB in 0s.";
+}
+
+// The bytes a log adds to the processed total: every line with its newline,
+// except that a zero byte ends a line's text and nothing after it counts.
+uint64_t CountedBytes(const std::string& log) {
+  uint64_t counted = 0;
+  size_t start = 0;
+  while (start < log.size()) {
+    size_t newline = log.find('\n', start);
+    size_t end = newline == std::string::npos ? log.size() : newline;
+    size_t zero = log.find('\0', start);
+    if (zero != std::string::npos && zero < end) {
+      counted += zero - start;
+    } else {
+      counted += end - start + (newline == std::string::npos ? 0 : 1);
+    }
+    start = end + 1;
+  }
+  return counted;
+}
+
+// Www Mmm dd yyyy of a day counted from 1 January 1970 (day 0).
+std::string DateText(int64_t day) {
+  time_t when = static_cast<time_t>(day * 86400);
+  struct tm fields;
+  gmtime_r(&when, &fields);
+  char text[32];
+  strftime(text, sizeof text, "%a %b %d %Y", &fields);
+  return text;
+}
+
+}  // namespace
+
+TEST(HostileInput, ALineOfManyMegabytesIsReadWhole) {
+#ifdef __SANITIZE_ADDRESS__
+  // Under AddressSanitizer the matcher is several times slower, so the line
+  // is 8 MiB there; the plain build reads the full 64 MiB.
+  const size_t kLineBytes = size_t{8} << 20;
+#else
+  const size_t kLineBytes = size_t{64} << 20;
+#endif
+  Workspace work;
+  std::string log = "--- Day changed Mon Mar 04 2024\n10:00 <giant> ";
+  log.append(kLineBytes - log.size() + 32, 'x');
+  log += "\n11:00 <small> after the giant\n";
+  std::string logPath = work.Add("channel.log", log);
+  log.clear();
+  log.shrink_to_fit();
+
+  RunResult run = RunBinary({"-p", work.format, "-o", work.page, logPath});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  std::string page = ReadFile(work.page);
+  ASSERT_TRUE(IsCompletePage(page));
+  uint64_t size = std::filesystem::file_size(logPath);
+  EXPECT_NE(page.find(ProcessedText(size)), std::string::npos) << Contains(ProcessedText(size));
+  EXPECT_NE(page.find(SummaryLine(1, 2)), std::string::npos);
+  EXPECT_NE(page.find(">giant<"), std::string::npos);
+  // The giant line is over the quote limit, so the small line is the only quote.
+  EXPECT_NE(page.find("after the giant"), std::string::npos);
+  EXPECT_EQ(page.find("xxxxxxxxxxxxxxxx"), std::string::npos);
+}
+
+TEST(HostileInput, BinaryJunkIsCountedAndWrittenWithoutHarm) {
+  Workspace work;
+  std::mt19937 random(20240304);
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::uniform_int_distribution<int> length(0, 300);
+  auto junk = [&](bool withNewlines) {
+    std::string text;
+    for (int n = length(random); n > 0; --n) {
+      char c = static_cast<char>(byte(random));
+      if (withNewlines || c != '\n') text += c;
+    }
+    return text;
+  };
+  std::string log = "--- Day changed Mon Mar 04 2024\n";
+  for (int i = 0; i < 3000; ++i) {
+    log += junk(true) + "\n";                     // lines no type matches
+    log += "12:00 <junk> " + junk(false) + "\n";  // junk as chat text, onto the page
+  }
+  log += "13:01 <escaper> kept words\x1b[31 never closed\n";
+  log += std::string("13:02 <zeroed> before the zero") + '\0' + "after the zero\n";
+  log += "13:03 <highbytes> \xff\xfe\x80 high bytes\n";
+  log += "13:04 <lastone> colour at the end\x03";  // no newline after the code
+  std::string logPath = work.Add("channel.log", log);
+
+  RunResult run = RunBinary({"-p", work.format, "-o", work.page, logPath});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::string page = ReadFile(work.page);
+  ASSERT_TRUE(IsCompletePage(page));
+  EXPECT_NE(page.find(ProcessedText(CountedBytes(log))), std::string::npos)
+      << Contains(ProcessedText(CountedBytes(log)));
+  EXPECT_NE(page.find(SummaryLine(1, 5)), std::string::npos);
+  // An ESC without "m" drops the rest of its line; a zero byte ends the text.
+  EXPECT_NE(page.find("kept words"), std::string::npos);
+  EXPECT_EQ(page.find("never closed"), std::string::npos);
+  EXPECT_NE(page.find("before the zero"), std::string::npos);
+  EXPECT_EQ(page.find("after the zero"), std::string::npos);
+  EXPECT_NE(page.find("\xff\xfe\x80 high bytes"), std::string::npos);
+  // A colour code with nothing after it opens white, and is closed again.
+  EXPECT_NE(page.find("colour at the end<font color=\"#ffffff\"></font>"), std::string::npos);
+}
+
+TEST(HostileInput, TwoHundredThousandNicksAreAllCounted) {
+  Workspace work;
+  const int kNicks = 200000;
+  std::string log = "--- Day changed Mon Mar 04 2024\n";
+  log.reserve(size_t{kNicks} * 32);
+  for (int i = 0; i < kNicks; ++i) {
+    log += "10:00 <n" + std::to_string(i * 7919 % kNicks) + "x> hello\n";
+  }
+  for (int i = 0; i < 50; ++i) log += "11:00 <N12345x> the busiest one\n";  // the same nick
+  std::string logPath = work.Add("channel.log", log);
+
+  RunResult run = RunBinary({"-p", work.format, "-o", work.page, logPath});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::string page = ReadFile(work.page);
+  ASSERT_TRUE(IsCompletePage(page));
+  EXPECT_NE(page.find(SummaryLine(1, kNicks)), std::string::npos)
+      << Contains(SummaryLine(1, kNicks));
+  // The nick keeps the spelling of its first line and leads the table.
+  size_t busiest = page.find(">n12345x<");
+  ASSERT_NE(busiest, std::string::npos);
+  EXPECT_NE(page.find("<b>51</b>", busiest), std::string::npos);
+  EXPECT_EQ(page.find(">N12345x<"), std::string::npos);
+}
+
+TEST(HostileInput, TwentyYearsOfDaysAreChartedInOrder) {
+  Workspace work;
+  const int64_t kFirst = 10957;  // Sat Jan 01 2000
+  const int64_t kLast = 18261;   // Tue Dec 31 2019
+  std::vector<std::string> dates;
+  std::string log;
+  for (int64_t day = kFirst; day <= kLast; ++day) {
+    dates.push_back(DateText(day));
+    log += "--- Day changed " + dates.back() + "\n";
+    log += "03:00 <early> night shift\n15:00 <late> day shift\n";
+  }
+  ASSERT_EQ(dates.front(), "Sat Jan 01 2000");
+  ASSERT_EQ(dates.back(), "Tue Dec 31 2019");
+  // A file that starts again from the middle, as a second log would: the
+  // days it names already exist.
+  std::string logPath = work.Add("channel.log", log);
+  std::string again =
+      work.Add("again.log", "--- Day changed Mon Jun 15 2009\n12:00 <late> again\n");
+
+  RunResult run = RunBinary({"-p", work.format, "-o", work.page, logPath, again});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::string page = ReadFile(work.page);
+  ASSERT_TRUE(IsCompletePage(page));
+  long days = static_cast<long>(kLast - kFirst + 1);
+  EXPECT_NE(page.find(SummaryLine(days, 2)), std::string::npos) << Contains(SummaryLine(days, 2));
+  EXPECT_NE(page.find("Statistics generated from Sat Jan 01 2000 to Tue Dec 31 2019"),
+            std::string::npos);
+
+  // The day cells of the daily chart, in page order.
+  std::vector<std::string> charted;
+  const std::regex dayCell(R"(<td colspan=4 [^>]*><font size=1 face="[^"]*">([^<]*)</font></td>)");
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), dayCell);
+       it != std::sregex_iterator(); ++it) {
+    std::string name = (*it)[1];
+    if (name != "Unknown") charted.push_back(name);
+  }
+  EXPECT_EQ(charted.size(), dates.size());
+  EXPECT_TRUE(charted == dates) << "the days are not charted in date order";
+}
+
+TEST(HostileInput, ExpressionsSlowForBacktrackingStillEnd) {
+  Workspace work;
+  // Nested and overlapping repetitions that take exponential time in a
+  // backtracking matcher; the text pattern also matches long lines.
+  std::string format =
+      "text=^((([a-z])+)+)+: (((a|aa)+b?)*)$,nick,null,null,string\n"
+      "act=^(x+x+)+y$,null\n"
+      "join=^(a|a?)+$,null\n"
+      "part=^((a*)*b)*c$,null\n"
+      "quit=^(([a-z]*)*)*[0-9]$,null\n"
+      "kick=^(.*a){11}$,null\n"
+      "topic=^(a+)+(b+)+(c+)+$,null\n"
+      "nick=^((ab)*|(ba)*)*x$,null\n"
+      "mode=^([a-z]+[a-z]+)+=$,null\n"
+      "date_stamp=^(.*)(.*)(.*)@@$,null,null,null,date\n"
+      "channel=^(a|b|ab|ba)*!$,null\n";
+  std::string formatPath = work.Add("slow.txt", format);
+  std::string log;
+  for (int i = 0; i < 20; ++i) {
+    log += "alice: " + std::string(2000, 'a') + "b\n";  // a text line
+    log += std::string(2000, 'x') + "\n";               // matches nothing
+    log += "bob: " + std::string(2000, 'a') + "c\n";    // matches nothing
+  }
+  std::string logPath = work.Add("channel.log", log);
+
+  RunResult run = RunBinary({"-p", formatPath, "-o", work.page, logPath});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::string page = ReadFile(work.page);
+  ASSERT_TRUE(IsCompletePage(page));
+  EXPECT_NE(page.find(SummaryLine(1, 1)), std::string::npos);
+  EXPECT_NE(page.find(">alice<"), std::string::npos);
+  EXPECT_NE(page.find("<b>20</b>"), std::string::npos);
+}
+
+TEST(HostileInput, SettingsOverEveryCapacityAreCut) {
+  Workspace work;
+  Settings defaults = DefaultSettings();
+  // Each key gets its own letter, repeated well past its capacity; the
+  // quote limits get digits. A line longer than the reader's 200-byte
+  // buffer is read in pieces, and only the first holds the key.
+  std::string settings;
+  std::vector<std::pair<std::string, std::string>> expected;
+  char letter = 'A';
+  for (const SettingEntry& entry : defaults.entries) {
+    std::string key = entry.key;
+    char fill = letter++;
+    if (key == "max_quote_len") fill = '1';
+    if (key == "min_quote_len") fill = '0';
+    std::string value(static_cast<size_t>(entry.capacity) + 40, fill);
+    settings += key + "=" + value + "\n";
+    size_t kept = std::min<size_t>(static_cast<size_t>(entry.capacity), 198 - key.size());
+    expected.emplace_back(key, std::string(kept, fill));
+  }
+  std::string settingsPath = work.Add("over.conf", settings);
+  std::string logPath = work.Add("channel.log", "10:00 <alice> hello there\n");
+
+  RunResult run = RunBinary({"-p", work.format, "-r", settingsPath, "-o", work.page, logPath});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  std::string page = ReadFile(work.page);
+  ASSERT_TRUE(IsCompletePage(page));
+  for (const auto& [key, value] : expected) {
+    if (key.ends_with("_quote_len") || key.starts_with("botname") || key == "statwords" ||
+        key.starts_with("ignore_")) {
+      continue;  // not written on the page
+    }
+    EXPECT_NE(page.find(value), std::string::npos) << key << " is missing from the page";
+    EXPECT_EQ(page.find(value + value[0]), std::string::npos) << key << " is not cut";
+  }
+  // The quote limits read 000000 and 111111: the line is a quote.
+  EXPECT_NE(page.find("hello there"), std::string::npos);
+}
+
+TEST(HostileInput, AnOutputThatCannotBeWrittenEndsWith255) {
+  Workspace work;
+  std::string logPath = work.Add("channel.log", "10:00 <alice> hello there\n");
+
+  RunResult missing =
+      RunBinary({"-p", work.format, "-o", work.dir / "no/such/folder/index.html", logPath});
+  EXPECT_EQ(missing.status, 255);
+  EXPECT_EQ(missing.err, "Error opening output html file");
+  EXPECT_FALSE(FileExists(work.dir / "no"));
+
+  RunResult full = RunBinary({"-p", work.format, "-o", "/dev/full", logPath});
+  EXPECT_EQ(full.status, 255);
+  EXPECT_EQ(full.err, "/dev/full: No space left on device\n");
+}
+
+// A read-only folder: root writes anywhere, so as root the program runs as
+// the user nobody, which needs the program and the folder to be reachable.
+TEST(HostileInput, AReadOnlyFolderKeepsItsOldPage) {
+  Workspace work;
+  std::string logPath = work.Add("channel.log", "10:00 <alice> hello there\n");
+  std::filesystem::path folder = work.dir.path / "readonly";
+  std::filesystem::create_directory(folder);
+  std::string page = (folder / "index.html").string();
+  WriteFile(page, "the old page\n");
+  chmod(page.c_str(), 0444);
+  chmod(folder.c_str(), 0555);
+  chmod(work.dir.path.c_str(), 0755);
+  std::string errPath = (std::filesystem::temp_directory_path() / "tallywick-ro-XXXXXX").string();
+  int errFd = mkstemp(errPath.data());
+  ASSERT_GE(errFd, 0);
+
+  const struct passwd* nobody = getpwnam("nobody");
+  bool asRoot = geteuid() == 0;
+  if (asRoot && nobody == nullptr) {
+    close(errFd);
+    unlink(errPath.c_str());
+    GTEST_SKIP() << "running as root and there is no user nobody to run the program as";
+  }
+  std::vector<std::string> words = {TALLYWICK_BINARY, "-p", work.format, "-o", page, logPath};
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  fflush(stdout);
+  fflush(stderr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(errFd, STDERR_FILENO);
+    if (asRoot && (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
+                   setuid(nobody->pw_uid) != 0)) {
+      _exit(125);
+    }
+    execv(argv[0], argv.data());
+    _exit(126);
+  }
+  int raw = 0;
+  ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+  close(errFd);
+  std::string err = ReadFile(errPath);
+  unlink(errPath.c_str());
+  chmod(folder.c_str(), 0755);
+  ASSERT_TRUE(WIFEXITED(raw));
+  if (WEXITSTATUS(raw) == 125) GTEST_SKIP() << "could not drop privileges to the user nobody";
+  if (WEXITSTATUS(raw) == 126) {
+    GTEST_SKIP() << "the user nobody cannot run " << TALLYWICK_BINARY
+                 << " (a folder on its path is closed to other users)";
+  }
+  EXPECT_EQ(WEXITSTATUS(raw), 255);
+  EXPECT_EQ(err, "Error opening output html file");
+  EXPECT_EQ(ReadFile(page), "the old page\n");
+  EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"index.html"});
+}
+
+TEST(HostileInput, ExpressionsThatCompileIntoMillionsOfCopiesAreRefused) {
+  Workspace work;
+  std::string logPath = work.Add("channel.log", "10:00 <alice> hello there\n");
+  std::string stacked = "^a" + std::string(24, '+') + " x$";
+  std::string format = kFormat;
+  format.replace(format.find("act="), format.find('\n', format.find("act=")) - format.find("act="),
+                 "act=" + stacked + ",nick");
+  std::string formatPath = work.Add("stacked.txt", format);
+  RunResult refused = RunBinary({"-p", formatPath, "-o", work.page, logPath});
+  EXPECT_EQ(refused.status, 255);
+  EXPECT_EQ(refused.err, "Error in \"" + stacked +
+                             "\" - Regular expression too big\n"
+                             "No definition of act found in format spec\n");
+  EXPECT_FALSE(FileExists(work.page));
+
+  std::string nested = "\\(\\(a\\{100\\}\\)\\{100\\}\\)\\{100\\}";
+  std::string settingsPath = work.Add("nested.conf", "ignore_quits=" + nested + "\n");
+  RunResult ignored = RunBinary({"-p", work.format, "-r", settingsPath, "-o", work.page, logPath});
+  EXPECT_EQ(ignored.status, 255);
+  EXPECT_EQ(ignored.err,
+            "Error " + std::to_string(REG_ESIZE) + " compiling signoffs regexp " + nested + "\n");
+  EXPECT_FALSE(FileExists(work.page));
+}
