@@ -5,6 +5,8 @@
 #   make install    installs under PREFIX (default /usr/local), staged under DESTDIR if set
 #   make uninstall  removes exactly the files make install put there
 #   make bench  builds an optimised binary and prints the throughput table (bench/run.sh)
+#   make fuzz   builds the fuzz harnesses and runs each for FUZZ_SECONDS seconds (fuzz/run.sh)
+#   make memcheck  valgrind memcheck of the unit tests and of whole runs on the samples
 
 BUILD_DIR   ?= build
 ASAN_DIR    ?= build-asan
@@ -78,3 +80,37 @@ uninstall:
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) demo
+
+# make fuzz: builds the libFuzzer harnesses of fuzz/ with clang in
+# build-fuzz/ and runs each for FUZZ_SECONDS seconds (FUZZ_SECONDS=0 only
+# builds them). Needs Debian's clang and libclang-rt-14-dev.
+FUZZ_SECONDS ?= 60
+
+.PHONY: fuzz memcheck
+
+fuzz:
+	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash fuzz/run.sh
+
+# make memcheck: valgrind memcheck, failing on any invalid read or write, use
+# of undefined memory or definitely lost block, of the unit-test binary and
+# of whole runs on the bundled samples. The suites whose work happens in a
+# child process running the program (valgrind does not follow it there)
+# are left out of the test binary's run: MEMCHECK_FILTER.
+MEMCHECK_DIR    ?= build-memcheck
+MEMCHECK_FILTER ?= -HostileInput.*:Install.*:HtmlValidationTest.*:Cases/EndToEnd.*
+VALGRIND         = valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \
+                   --show-leak-kinds=definite --track-origins=yes --quiet
+
+memcheck: check-gtest
+	@command -v valgrind >/dev/null || { echo "valgrind is missing: install Debian's valgrind"; exit 1; }
+	cmake -S . -B $(MEMCHECK_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALLYWICK_TESTS=ON >/dev/null
+	cmake --build $(MEMCHECK_DIR) -j $(JOBS)
+	cd $(MEMCHECK_DIR) && TZ=UTC $(VALGRIND) ./tallywick_tests --gtest_filter='$(MEMCHECK_FILTER)'
+	TALLYWICK_THREADS=1 $(VALGRIND) $(MEMCHECK_DIR)/tallywick -p examples/demo/format.txt \
+	  -r examples/demo/demo.conf -o $(MEMCHECK_DIR)/memcheck-demo.html examples/demo/channel.log
+	printf 'alice\nbob\n' >$(MEMCHECK_DIR)/memcheck-exclude.txt
+	TALLYWICK_THREADS=2 $(VALGRIND) $(MEMCHECK_DIR)/tallywick -v -v -p formats/irssi.txt \
+	  -r examples/tallywick.conf -b $(MEMCHECK_DIR)/memcheck-exclude.txt \
+	  -o $(MEMCHECK_DIR)/memcheck-irssi.html examples/irssi.log 2>$(MEMCHECK_DIR)/memcheck-irssi.err \
+	  || { cat $(MEMCHECK_DIR)/memcheck-irssi.err; exit 1; }
+	@echo "memcheck: no invalid access and no definitely lost block"
