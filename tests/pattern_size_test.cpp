@@ -11,10 +11,13 @@
 namespace {
 
 uint64_t Extended(const std::string& pattern) {
-  return EstimatePatternSize(pattern, PatternSyntax::kExtended);
+  return EstimatePatternSize(pattern, PatternSyntax::kExtended).pieces;
+}
+uint64_t Optional(const std::string& pattern) {
+  return EstimatePatternSize(pattern, PatternSyntax::kExtended).optionalPieces;
 }
 uint64_t Basic(const std::string& pattern) {
-  return EstimatePatternSize(pattern, PatternSyntax::kBasic);
+  return EstimatePatternSize(pattern, PatternSyntax::kBasic).pieces;
 }
 
 }  // namespace
@@ -31,6 +34,24 @@ TEST(PatternSize, RepetitionsCountEveryCopyTheyMake) {
   EXPECT_EQ(Extended("(ab){3}"), 9u);  // the group and its two atoms, three times
   EXPECT_EQ(Extended("(a|bc)+x"), 9u);
   EXPECT_EQ(Extended("((a{10}){10}){10}"), 1110u);
+}
+
+TEST(PatternSize, OptionalPiecesAreCountedWithTheirCopies) {
+  EXPECT_EQ(Optional("abc{3}"), 0u);
+  EXPECT_EQ(Optional("a*b?c"), 2u);
+  // "x+" is "xx*": its "*" counts when x can match the empty text.
+  EXPECT_EQ(Optional("a+"), 0u);
+  EXPECT_EQ(Optional("a++++"), 0u);
+  EXPECT_EQ(Optional("a?+"), 3u);  // "a?(a?)*"
+  EXPECT_EQ(Optional("(ab?|c*)+"), 5u);
+  EXPECT_EQ(Optional("(ab?|c)+"), 2u);
+  EXPECT_EQ(Optional("(a{0}b)+"), 0u);
+  EXPECT_EQ(Optional("(a{0,1}b?)+"), 5u);
+  EXPECT_EQ(Optional("a{2,7}"), 5u);  // two copies and five optional ones
+  EXPECT_EQ(Optional("a{3,}"), 1u);   // "aaaa*"
+  EXPECT_EQ(Optional("(a?b*){4}"), 8u);
+  EXPECT_EQ(Optional("(x?|y)+"), 3u);
+  EXPECT_EQ(Optional("[?*]\\?"), 0u);  // a bracket and an escaped "?"
 }
 
 TEST(PatternSize, OnlyRealOperatorsRepeat) {
@@ -54,20 +75,30 @@ TEST(PatternSize, OnlyRealOperatorsRepeat) {
 }
 
 TEST(PatternSize, StackedAndNestedRepetitionsAreTooLarge) {
-  EXPECT_TRUE(PatternTooLarge("a" + std::string(20, '+'), PatternSyntax::kExtended));
-  EXPECT_FALSE(PatternTooLarge("a" + std::string(10, '+'), PatternSyntax::kExtended));
-  EXPECT_TRUE(PatternTooLarge("((a{100}){100}){100}", PatternSyntax::kExtended));
+  auto tooLarge = [](const std::string& pattern) {
+    return PatternTooLarge(pattern, PatternSyntax::kExtended);
+  };
+  EXPECT_TRUE(tooLarge("a" + std::string(20, '+')));
+  EXPECT_FALSE(tooLarge("a" + std::string(10, '+')));
+  EXPECT_TRUE(tooLarge("((a{100}){100}){100}"));
   EXPECT_TRUE(PatternTooLarge("\\(\\(a\\{100\\}\\)\\{100\\}\\)\\{100\\}", PatternSyntax::kBasic));
   EXPECT_TRUE(PatternTooLarge("a\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+",
                               PatternSyntax::kBasic));
+  // Few pieces, but too many optional ones.
+  EXPECT_TRUE(tooLarge("a?++++++++++++"));
+  EXPECT_TRUE(tooLarge("a????++++++++"));
+  EXPECT_FALSE(tooLarge("(a?){500}"));
+  EXPECT_TRUE(tooLarge("(a?){501}"));
+  EXPECT_TRUE(tooLarge("(.*){0,300}"));
   // Products beyond 64 bits saturate.
-  std::string huge = "a";
+  std::string huge = "a?";
   for (int i = 0; i < 12; ++i) huge += "{32767}";
-  EXPECT_TRUE(PatternTooLarge(huge, PatternSyntax::kExtended));
+  EXPECT_TRUE(tooLarge(huge));
   EXPECT_GT(Extended(huge), uint64_t{1} << 60);
+  EXPECT_GT(Optional(huge), uint64_t{1} << 60);
   // A long plain pattern is large only through its length.
-  EXPECT_FALSE(PatternTooLarge(std::string(2000, 'x'), PatternSyntax::kExtended));
-  EXPECT_FALSE(PatternTooLarge(".{1,32767}", PatternSyntax::kExtended));
+  EXPECT_FALSE(tooLarge(std::string(2000, 'x')));
+  EXPECT_FALSE(tooLarge("x.{1,400}"));
 }
 
 TEST(PatternSize, EveryBundledFormatIsFarBelowTheLimit) {
@@ -80,7 +111,9 @@ TEST(PatternSize, EveryBundledFormatIsFarBelowTheLimit) {
       size_t equals = line.find('=');
       if (line.empty() || line[0] == ';' || equals == std::string::npos) continue;
       std::string expression = line.substr(equals + 1, line.find(',', equals) - equals - 1);
-      EXPECT_LT(Extended(ExpandFormatMacros(expression)), 1000u) << file.path() << ": " << line;
+      std::string pattern = ExpandFormatMacros(expression);
+      EXPECT_LT(Extended(pattern), 1000u) << file.path() << ": " << line;
+      EXPECT_LT(Optional(pattern), 50u) << file.path() << ": " << line;
       ++expressions;
     }
   }

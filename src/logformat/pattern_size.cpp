@@ -15,11 +15,33 @@ uint64_t Multiply(uint64_t a, uint64_t b) {
   return a > kSaturated / b ? kSaturated : a * b;
 }
 
-// One level of parentheses: the size so far and the size of its last atom,
-// which a following repetition applies to.
+// A piece of the expression: its size, and whether it can match the
+// empty text.
+struct Piece {
+  PatternSize size;
+  bool nullable = false;
+};
+
+// One level of parentheses: the size so far, and its last atom, which a
+// following repetition applies to.
 struct Level {
-  uint64_t total = 0;
-  uint64_t lastAtom = 0;
+  PatternSize total;
+  Piece lastAtom;
+  bool haveAtom = false;
+  bool prefixNullable = true;  // the current branch before its last atom
+  bool earlierBranchNullable = false;
+
+  bool BranchNullable() const { return prefixNullable && (!haveAtom || lastAtom.nullable); }
+};
+
+// A repetition: `copies` copies of the piece, `optional` optional pieces of
+// its own (besides the copies of the piece's optional pieces), and whether
+// it can stand for no copy at all.
+struct Repetition {
+  uint64_t copies = 1;
+  uint64_t optional = 0;
+  bool allowsNone = false;
+  bool repeatsRest = false;  // ends with "x*": optional only when x is nullable
 };
 
 // The end of the bracket expression that starts at `at` ("["), or the end
@@ -42,10 +64,10 @@ size_t SkipBracket(std::string_view p, size_t at) {
   return i < p.size() ? i + 1 : p.size();
 }
 
-// Reads the interval that starts at `at`, just after "{" (or "\{"): "m",
-// "m,", "m,n" or ",n", then the closing "}" (or "\}"). Returns false when
+// Reads the interval that starts at `at`, just after "{" (or "\\{"): "m",
+// "m,", "m,n" or ",n", then the closing "}" (or "\\}"). Returns false when
 // there is no well-formed interval there.
-bool ReadInterval(std::string_view p, size_t at, PatternSyntax syntax, uint64_t& copies,
+bool ReadInterval(std::string_view p, size_t at, PatternSyntax syntax, Repetition& repetition,
                   size_t& end) {
   auto number = [&](size_t& i, uint64_t& value) {
     size_t start = i;
@@ -73,57 +95,98 @@ bool ReadInterval(std::string_view p, size_t at, PatternSyntax syntax, uint64_t&
     if (i >= p.size() || p[i] != '}') return false;
     end = i + 1;
   }
-  uint64_t most = !comma ? low : haveHigh ? high : low + 1;
-  copies = most > low ? most : low;
-  if (copies == 0) copies = 1;
+  if (!comma) {
+    repetition = {low, 0, low == 0, false};  // exactly m copies
+  } else if (!haveHigh) {
+    repetition = {low + 1, 1, low == 0, false};  // m copies and a repeated one
+  } else {
+    uint64_t most = high > low ? high : low;
+    repetition = {most, most - low, low == 0, false};  // m copies and the optional rest
+  }
+  if (repetition.copies == 0) repetition.copies = 1;
   return true;
 }
 
 }  // namespace
 
-uint64_t EstimatePatternSize(std::string_view p, PatternSyntax syntax) {
+PatternSize EstimatePatternSize(std::string_view p, PatternSyntax syntax) {
   const bool extended = syntax == PatternSyntax::kExtended;
   std::vector<Level> levels(1);
-  auto atom = [&levels](uint64_t size) {
+  auto atom = [&levels](Piece piece) {
     Level& level = levels.back();
-    level.total = Add(level.total, size);
-    level.lastAtom = size;
+    if (level.haveAtom) level.prefixNullable = level.prefixNullable && level.lastAtom.nullable;
+    level.total.pieces = Add(level.total.pieces, piece.size.pieces);
+    level.total.optionalPieces = Add(level.total.optionalPieces, piece.size.optionalPieces);
+    level.lastAtom = piece;
+    level.haveAtom = true;
   };
-  auto repeat = [&levels, &atom](uint64_t copies) {
+  auto single = [&atom]() { atom({{1, 0}, false}); };
+  auto repeat = [&levels, &single](Repetition repetition) {
     Level& level = levels.back();
-    if (level.lastAtom == 0) {
-      atom(1);  // nothing to repeat: the operator stands for itself
+    if (!level.haveAtom) {
+      single();  // nothing to repeat: the operator stands for itself
       return;
     }
-    uint64_t repeated = Multiply(level.lastAtom, copies);
-    level.total = Add(level.total - level.lastAtom, repeated);
-    level.lastAtom = repeated;
+    Piece before = level.lastAtom;
+    Piece after;
+    uint64_t own = repetition.optional;
+    // "x+" ends with "x*", which costs like an optional piece only when x
+    // can match the empty text: then the copies chain into each other.
+    if (repetition.repeatsRest && before.nullable) own = 1;
+    after.size.pieces = Multiply(before.size.pieces, repetition.copies);
+    after.size.optionalPieces = Add(Multiply(before.size.optionalPieces, repetition.copies), own);
+    after.nullable = before.nullable || repetition.allowsNone;
+    level.total.pieces = Add(level.total.pieces - before.size.pieces, after.size.pieces);
+    level.total.optionalPieces =
+        Add(level.total.optionalPieces - before.size.optionalPieces, after.size.optionalPieces);
+    level.lastAtom = after;
+  };
+  auto interval = [&](size_t& i) {
+    Repetition repetition;
+    size_t end = i;
+    if (ReadInterval(p, i, syntax, repetition, end)) {
+      repeat(repetition);
+      i = end;
+    } else {
+      single();
+    }
   };
   auto open = [&levels]() { levels.emplace_back(); };
-  auto close = [&levels, &atom]() {
+  auto close = [&levels, &atom, &single]() {
     if (levels.size() == 1) {
-      atom(1);  // an unmatched closing parenthesis
+      single();  // an unmatched closing parenthesis
       return;
     }
-    uint64_t group = Add(levels.back().total, 1);
+    const Level& inner = levels.back();
+    Piece group;
+    group.size = inner.total;
+    group.size.pieces = Add(group.size.pieces, 1);
+    group.nullable = inner.earlierBranchNullable || inner.BranchNullable();
     levels.pop_back();
     atom(group);
   };
-  auto alternative = [&levels]() { levels.back().lastAtom = 0; };
+  auto alternative = [&levels]() {
+    Level& level = levels.back();
+    level.earlierBranchNullable = level.earlierBranchNullable || level.BranchNullable();
+    level.haveAtom = false;
+    level.prefixNullable = true;
+  };
+  const Repetition kOptional = {1, 1, true, false};   // "?" and "*"
+  const Repetition kOneOrMore = {2, 0, false, true};  // "x+" is "xx*"
 
   size_t i = 0;
   while (i < p.size()) {
     char c = p[i];
     if (c == '[') {
       i = SkipBracket(p, i);
-      atom(1);
+      single();
       continue;
     }
     if (c == '\\' && i + 1 < p.size()) {
       char next = p[i + 1];
       i += 2;
       if (extended) {
-        atom(1);  // an escaped character or a backreference
+        single();  // an escaped character or a backreference
       } else if (next == '(') {
         open();
       } else if (next == ')') {
@@ -131,39 +194,25 @@ uint64_t EstimatePatternSize(std::string_view p, PatternSyntax syntax) {
       } else if (next == '|') {
         alternative();
       } else if (next == '+') {
-        repeat(2);
+        repeat(kOneOrMore);
       } else if (next == '?') {
-        repeat(1);
+        repeat(kOptional);
       } else if (next == '{') {
-        uint64_t copies = 1;
-        size_t end = i;
-        if (ReadInterval(p, i, syntax, copies, end)) {
-          repeat(copies);
-          i = end;
-        } else {
-          atom(1);
-        }
+        interval(i);
       } else {
-        atom(1);
+        single();
       }
       continue;
     }
     ++i;
     if (c == '*') {
-      repeat(1);
+      repeat(kOptional);
     } else if (extended && c == '+') {
-      repeat(2);
+      repeat(kOneOrMore);
     } else if (extended && c == '?') {
-      repeat(1);
+      repeat(kOptional);
     } else if (extended && c == '{') {
-      uint64_t copies = 1;
-      size_t end = i;
-      if (ReadInterval(p, i, syntax, copies, end)) {
-        repeat(copies);
-        i = end;
-      } else {
-        atom(1);
-      }
+      interval(i);
     } else if (extended && c == '(') {
       open();
     } else if (extended && c == ')') {
@@ -171,7 +220,7 @@ uint64_t EstimatePatternSize(std::string_view p, PatternSyntax syntax) {
     } else if (extended && c == '|') {
       alternative();
     } else {
-      atom(1);
+      single();
     }
   }
   while (levels.size() > 1) close();  // unclosed groups: the compiler refuses them anyway
