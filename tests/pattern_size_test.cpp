@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "logformat/format_file.h"
 
@@ -36,22 +37,33 @@ TEST(PatternSize, RepetitionsCountEveryCopyTheyMake) {
   EXPECT_EQ(Extended("((a{10}){10}){10}"), 1110u);
 }
 
-TEST(PatternSize, OptionalPiecesAreCountedWithTheirCopies) {
-  EXPECT_EQ(Optional("abc{3}"), 0u);
-  EXPECT_EQ(Optional("a*b?c"), 2u);
-  // "x+" is "xx*": its "*" counts when x can match the empty text.
-  EXPECT_EQ(Optional("a+"), 0u);
-  EXPECT_EQ(Optional("a++++"), 0u);
-  EXPECT_EQ(Optional("a?+"), 3u);  // "a?(a?)*"
-  EXPECT_EQ(Optional("(ab?|c*)+"), 5u);
-  EXPECT_EQ(Optional("(ab?|c)+"), 2u);
-  EXPECT_EQ(Optional("(a{0}b)+"), 0u);
-  EXPECT_EQ(Optional("(a{0,1}b?)+"), 5u);
-  EXPECT_EQ(Optional("a{2,7}"), 5u);  // two copies and five optional ones
-  EXPECT_EQ(Optional("a{3,}"), 1u);   // "aaaa*"
-  EXPECT_EQ(Optional("(a?b*){4}"), 8u);
-  EXPECT_EQ(Optional("(x?|y)+"), 3u);
-  EXPECT_EQ(Optional("[?*]\\?"), 0u);  // a bracket and an escaped "?"
+TEST(PatternSize, PiecesThatCanMatchNothingAreCountedWithTheirCopies) {
+  struct Case {
+    const char* pattern;
+    uint64_t optional;
+    uint64_t emptyRepeats;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"abc{3}", 0, 0},
+           {"a*b?c", 2, 0},
+           {"a{2,7}", 5, 0},      // two copies and five optional ones
+           {"a{3,}", 1, 0},       // "aaaa*"
+           {"a+", 0, 0},          // "aa*": the "*" of a piece that cannot be empty
+           {"a++++", 0, 0},       //
+           {"a?+", 4, 1},         // "a?(a?)*": both copies, and the repetition of one
+           {"(ab?|c)+", 2, 0},    // the group cannot be empty
+           {"(ab?|c*)+", 8, 1},   // it can: the group counts, and so do its copies
+           {"(a|)", 1, 0},        // an empty branch makes the group optional
+           {"(a{0}b)+", 0, 0},    //
+           {"(a?b*){4}", 16, 1},  //
+           {"(.*)?", 3, 1},       //
+           {"^a?++++", 46, 15},   // repetitions of repetitions of an empty piece
+           {"^((a?)*){9}", 45, 10},
+       }) {
+    PatternSize size = EstimatePatternSize(c.pattern, PatternSyntax::kExtended);
+    EXPECT_EQ(size.optionalPieces, c.optional) << c.pattern;
+    EXPECT_EQ(size.emptyRepeats, c.emptyRepeats) << c.pattern;
+  }
 }
 
 TEST(PatternSize, OnlyRealOperatorsRepeat) {
@@ -84,21 +96,27 @@ TEST(PatternSize, StackedAndNestedRepetitionsAreTooLarge) {
   EXPECT_TRUE(PatternTooLarge("\\(\\(a\\{100\\}\\)\\{100\\}\\)\\{100\\}", PatternSyntax::kBasic));
   EXPECT_TRUE(PatternTooLarge("a\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+\\+",
                               PatternSyntax::kBasic));
-  // Few pieces, but too many optional ones.
+  // Few pieces, but too many that can match nothing, or repetitions of them.
+  EXPECT_TRUE(tooLarge("(a|){2000}"));
+  EXPECT_FALSE(tooLarge("(a?){160}"));
+  EXPECT_TRUE(tooLarge("(a?){200}"));
+  EXPECT_FALSE(tooLarge(".{0,400}"));
+  EXPECT_TRUE(tooLarge(".{0,600}"));
   EXPECT_TRUE(tooLarge("a?++++++++++++"));
-  EXPECT_TRUE(tooLarge("a????++++++++"));
-  EXPECT_FALSE(tooLarge("(a?){500}"));
-  EXPECT_TRUE(tooLarge("(a?){501}"));
-  EXPECT_TRUE(tooLarge("(.*){0,300}"));
+  EXPECT_TRUE(tooLarge("^([0-9]+)?++++++ank"));
+  EXPECT_FALSE(tooLarge("^((a?)*){9}"));
+  EXPECT_TRUE(tooLarge("^((a?)*){10}"));
   // Products beyond 64 bits saturate.
   std::string huge = "a?";
   for (int i = 0; i < 12; ++i) huge += "{32767}";
   EXPECT_TRUE(tooLarge(huge));
   EXPECT_GT(Extended(huge), uint64_t{1} << 60);
   EXPECT_GT(Optional(huge), uint64_t{1} << 60);
+  EXPECT_GT(EstimatePatternSize(huge, PatternSyntax::kExtended).emptyRepeats, uint64_t{1} << 60);
   // A long plain pattern is large only through its length.
   EXPECT_FALSE(tooLarge(std::string(2000, 'x')));
   EXPECT_FALSE(tooLarge("x.{1,400}"));
+  EXPECT_FALSE(tooLarge("a++++++++++"));
 }
 
 TEST(PatternSize, EveryBundledFormatIsFarBelowTheLimit) {
@@ -114,6 +132,8 @@ TEST(PatternSize, EveryBundledFormatIsFarBelowTheLimit) {
       std::string pattern = ExpandFormatMacros(expression);
       EXPECT_LT(Extended(pattern), 1000u) << file.path() << ": " << line;
       EXPECT_LT(Optional(pattern), 50u) << file.path() << ": " << line;
+      EXPECT_LE(EstimatePatternSize(pattern, PatternSyntax::kExtended).emptyRepeats, 1u)
+          << file.path() << ": " << line;
       ++expressions;
     }
   }

@@ -15,33 +15,37 @@ uint64_t Multiply(uint64_t a, uint64_t b) {
   return a > kSaturated / b ? kSaturated : a * b;
 }
 
-// A piece of the expression: its size, and whether it can match the
-// empty text.
+PatternSize Sum(const PatternSize& a, const PatternSize& b) {
+  return {Add(a.pieces, b.pieces), Add(a.optionalPieces, b.optionalPieces),
+          Add(a.emptyRepeats, b.emptyRepeats)};
+}
+
+// A piece of the expression: its size, and whether it can match the empty
+// text.
 struct Piece {
   PatternSize size;
   bool nullable = false;
 };
 
-// One level of parentheses: the size so far, and its last atom, which a
-// following repetition applies to.
+// One level of parentheses: the branches so far, the current branch before
+// its last atom, and that atom, which a following repetition applies to.
 struct Level {
-  PatternSize total;
-  Piece lastAtom;
-  bool haveAtom = false;
-  bool prefixNullable = true;  // the current branch before its last atom
+  PatternSize total;  // everything before the current branch's last atom
   bool earlierBranchNullable = false;
+  bool prefixNullable = true;  // the current branch before its last atom
+  bool haveAtom = false;
+  Piece lastAtom;
 
   bool BranchNullable() const { return prefixNullable && (!haveAtom || lastAtom.nullable); }
+  PatternSize Size() const { return haveAtom ? Sum(total, lastAtom.size) : total; }
 };
 
-// A repetition: `copies` copies of the piece, `optional` optional pieces of
-// its own (besides the copies of the piece's optional pieces), and whether
-// it can stand for no copy at all.
+// A repetition: its copies of the piece, how many optional copies it adds
+// ("x{2,5}" three, "x?" and "x*" one), and whether it can stand for no copy.
 struct Repetition {
   uint64_t copies = 1;
-  uint64_t optional = 0;
+  uint64_t optionalCopies = 0;
   bool allowsNone = false;
-  bool repeatsRest = false;  // ends with "x*": optional only when x is nullable
 };
 
 // The end of the bracket expression that starts at `at` ("["), or the end
@@ -64,8 +68,8 @@ size_t SkipBracket(std::string_view p, size_t at) {
   return i < p.size() ? i + 1 : p.size();
 }
 
-// Reads the interval that starts at `at`, just after "{" (or "\\{"): "m",
-// "m,", "m,n" or ",n", then the closing "}" (or "\\}"). Returns false when
+// Reads the interval that starts at `at`, just after "{" (or "\{"): "m",
+// "m,", "m,n" or ",n", then the closing "}" (or "\}"). Returns false when
 // there is no well-formed interval there.
 bool ReadInterval(std::string_view p, size_t at, PatternSyntax syntax, Repetition& repetition,
                   size_t& end) {
@@ -96,15 +100,33 @@ bool ReadInterval(std::string_view p, size_t at, PatternSyntax syntax, Repetitio
     end = i + 1;
   }
   if (!comma) {
-    repetition = {low, 0, low == 0, false};  // exactly m copies
+    repetition = {low, 0, low == 0};  // exactly m copies
   } else if (!haveHigh) {
-    repetition = {low + 1, 1, low == 0, false};  // m copies and a repeated one
+    repetition = {low + 1, 1, low == 0};  // m copies, then a repeated one
   } else {
     uint64_t most = high > low ? high : low;
-    repetition = {most, most - low, low == 0, false};  // m copies and the optional rest
+    repetition = {most, most - low, low == 0};  // m copies and the optional rest
   }
   if (repetition.copies == 0) repetition.copies = 1;
   return true;
+}
+
+// What a repetition makes of a piece.
+Piece Repeat(const Piece& x, const Repetition& repetition) {
+  Piece repeated;
+  repeated.size.pieces = Multiply(x.size.pieces, repetition.copies);
+  repeated.nullable = x.nullable || repetition.allowsNone;
+  uint64_t optional = Multiply(x.size.optionalPieces, repetition.copies);
+  if (x.nullable) {
+    // Every copy can match the empty text.
+    optional = Add(optional, repetition.copies);
+  } else {
+    optional = Add(optional, repetition.optionalCopies);
+  }
+  repeated.size.optionalPieces = optional;
+  repeated.size.emptyRepeats =
+      Add(Multiply(x.size.emptyRepeats, repetition.copies), x.nullable ? 1 : 0);
+  return repeated;
 }
 
 }  // namespace
@@ -112,34 +134,23 @@ bool ReadInterval(std::string_view p, size_t at, PatternSyntax syntax, Repetitio
 PatternSize EstimatePatternSize(std::string_view p, PatternSyntax syntax) {
   const bool extended = syntax == PatternSyntax::kExtended;
   std::vector<Level> levels(1);
-  auto atom = [&levels](Piece piece) {
+  auto atom = [&levels](const Piece& piece) {
     Level& level = levels.back();
-    if (level.haveAtom) level.prefixNullable = level.prefixNullable && level.lastAtom.nullable;
-    level.total.pieces = Add(level.total.pieces, piece.size.pieces);
-    level.total.optionalPieces = Add(level.total.optionalPieces, piece.size.optionalPieces);
+    if (level.haveAtom) {
+      level.total = Sum(level.total, level.lastAtom.size);
+      level.prefixNullable = level.prefixNullable && level.lastAtom.nullable;
+    }
     level.lastAtom = piece;
     level.haveAtom = true;
   };
-  auto single = [&atom]() { atom({{1, 0}, false}); };
-  auto repeat = [&levels, &single](Repetition repetition) {
+  auto single = [&atom]() { atom(Piece{{1, 0, 0}, false}); };
+  auto repeat = [&levels, &single](const Repetition& repetition) {
     Level& level = levels.back();
     if (!level.haveAtom) {
       single();  // nothing to repeat: the operator stands for itself
       return;
     }
-    Piece before = level.lastAtom;
-    Piece after;
-    uint64_t own = repetition.optional;
-    // "x+" ends with "x*", which costs like an optional piece only when x
-    // can match the empty text: then the copies chain into each other.
-    if (repetition.repeatsRest && before.nullable) own = 1;
-    after.size.pieces = Multiply(before.size.pieces, repetition.copies);
-    after.size.optionalPieces = Add(Multiply(before.size.optionalPieces, repetition.copies), own);
-    after.nullable = before.nullable || repetition.allowsNone;
-    level.total.pieces = Add(level.total.pieces - before.size.pieces, after.size.pieces);
-    level.total.optionalPieces =
-        Add(level.total.optionalPieces - before.size.optionalPieces, after.size.optionalPieces);
-    level.lastAtom = after;
+    level.lastAtom = Repeat(level.lastAtom, repetition);
   };
   auto interval = [&](size_t& i) {
     Repetition repetition;
@@ -159,20 +170,26 @@ PatternSize EstimatePatternSize(std::string_view p, PatternSyntax syntax) {
     }
     const Level& inner = levels.back();
     Piece group;
-    group.size = inner.total;
+    group.size = inner.Size();
     group.size.pieces = Add(group.size.pieces, 1);
     group.nullable = inner.earlierBranchNullable || inner.BranchNullable();
+    // A group that can match the empty text through an empty branch is an
+    // optional piece of its own.
+    if (group.nullable) group.size.optionalPieces = Add(group.size.optionalPieces, 1);
     levels.pop_back();
     atom(group);
   };
   auto alternative = [&levels]() {
     Level& level = levels.back();
     level.earlierBranchNullable = level.earlierBranchNullable || level.BranchNullable();
+    level.total = level.Size();
     level.haveAtom = false;
     level.prefixNullable = true;
   };
-  const Repetition kOptional = {1, 1, true, false};   // "?" and "*"
-  const Repetition kOneOrMore = {2, 0, false, true};  // "x+" is "xx*"
+  const Repetition kOptional = {1, 1, true};    // "x?" and "x*"
+  // "x+" is "xx*"; that "*" costs like an optional piece only when x can
+  // match the empty text, and then every copy counts.
+  const Repetition kOneOrMore = {2, 0, false};
 
   size_t i = 0;
   while (i < p.size()) {
@@ -224,5 +241,5 @@ PatternSize EstimatePatternSize(std::string_view p, PatternSyntax syntax) {
     }
   }
   while (levels.size() > 1) close();  // unclosed groups: the compiler refuses them anyway
-  return levels.back().total;
+  return levels.back().Size();
 }
