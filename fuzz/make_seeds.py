@@ -2,10 +2,10 @@
 """Writes the fuzz seed corpora in fuzz/corpus/ from the bundled formats,
 sample logs and settings and the end-to-end cases, plus a few hand-made
 inputs for the corners the samples do not reach. Run it again after the
-samples change; identical inputs are written once."""
+samples change; identical inputs are written once. Files named regression-*
+are inputs that once found a fault; they are kept as they are."""
 import hashlib
 import os
-import shutil
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -47,8 +47,11 @@ def e2e_files(suffixes):
 
 def write_corpus(harness, seeds):
     folder = os.path.join(CORPUS, harness)
-    shutil.rmtree(folder, ignore_errors=True)
-    os.makedirs(folder)
+    os.makedirs(folder, exist_ok=True)
+    # Inputs that once found a fault stay: they are named regression-*.
+    for name in os.listdir(folder):
+        if not name.startswith("regression-"):
+            os.remove(os.path.join(folder, name))
     seen = set()
     for label, data in seeds:
         if len(data) > LIMIT:

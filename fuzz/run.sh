@@ -8,6 +8,7 @@
 #   FUZZ_BUILD      build folder, default build-fuzz
 #   CXX_FUZZ        the compiler, default clang++
 #   JOBS            parallel compile jobs, default 2
+#   FUZZ_SEED       libFuzzer's random seed, default 0 (a new one each run)
 #
 # Each harness starts from its seeds in fuzz/corpus/<harness>/ (read only)
 # and keeps what it finds new in $FUZZ_BUILD/corpus/<harness>/; a crashing
@@ -73,8 +74,8 @@ for harness in $HARNESSES; do
   # sanitizers' reports still come through.
   if ! ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1" \
        UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-       "$BUILD/${harness}_fuzz" -max_total_time="$SECONDS_EACH" -timeout=25 \
-         -rss_limit_mb=2048 -max_len="${MAX_LEN[$harness]}" -close_fd_mask=3 \
+       "$BUILD/${harness}_fuzz" -max_total_time="$SECONDS_EACH" -timeout=25 -seed="${FUZZ_SEED:-0}" \
+         -rss_limit_mb=4096 -max_len="${MAX_LEN[$harness]}" -close_fd_mask=3 \
          -print_final_stats=1 -artifact_prefix="$findings/" \
          "$corpus" "fuzz/corpus/$harness" 2>"$BUILD/$harness.log"; then
     echo "FINDING in $harness: see $BUILD/$harness.log and $findings/" >&2
