@@ -2,28 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "capture_output.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
-
-template <typename Write>
-std::string Capture(Write write) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&buffer, &size);
-  if (out == nullptr) {
-    ADD_FAILURE() << "open_memstream failed";
-    return {};
-  }
-  write(out);
-  fclose(out);
-  std::string bytes(buffer, size);
-  free(buffer);
-  return bytes;
-}
 
 // A table in exactly the given order; `kicks` become kicksGiven.
 NickTable TableWithKicks(const std::vector<std::pair<std::string, int64_t>>& nicks) {

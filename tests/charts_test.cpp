@@ -2,27 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "capture_output.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 namespace {
-
-template <typename Write>
-std::string Capture(Write write) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&buffer, &size);
-  if (out == nullptr) {
-    ADD_FAILURE() << "open_memstream failed";
-    return {};
-  }
-  write(out);
-  fclose(out);
-  std::string bytes(buffer, size);
-  free(buffer);
-  return bytes;
-}
 
 size_t Count(const std::string& text, const std::string& piece) {
   size_t n = 0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "capture_output.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -11,22 +13,6 @@
 #include "stats/tables.h"
 
 namespace {
-
-template <typename Write>
-std::string Capture(Write write) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&buffer, &size);
-  if (out == nullptr) {
-    ADD_FAILURE() << "open_memstream failed";
-    return {};
-  }
-  write(out);
-  fclose(out);
-  std::string bytes(buffer, size);
-  free(buffer);
-  return bytes;
-}
 
 const char* kPoolHead =
     "<Table border=0 cellpadding=2 cellspacing=2>\n<tr><td></td><td align=\"left\" "

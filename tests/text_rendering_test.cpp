@@ -2,29 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "capture_output.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
 namespace {
-
-// Runs `write` on a memory stream and returns the exact bytes it wrote.
-template <typename Write>
-std::string Capture(Write write) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&buffer, &size);
-  if (out == nullptr) {
-    ADD_FAILURE() << "open_memstream failed";
-    return {};
-  }
-  write(out);
-  fclose(out);
-  std::string bytes(buffer, size);
-  free(buffer);
-  return bytes;
-}
 
 std::string Render(std::string_view text) {
   return Capture([&](FILE* out) { RenderText(out, text); });
