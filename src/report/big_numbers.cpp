@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "report/page.h"
+#include "report/text_rendering.h"
 
 namespace {
 

@@ -27,18 +27,6 @@ bool IsUndated(const DayRecord& day) { return day.name == UNDATED; }
 
 }  // namespace
 
-std::string EscapedText(std::string_view text) {
-  char* data = nullptr;
-  size_t size = 0;
-  FILE* stream = open_memstream(&data, &size);
-  if (stream == nullptr) return std::string();
-  WriteEscaped(stream, text);
-  fclose(stream);
-  std::string escaped(data, size);
-  free(data);
-  return escaped;
-}
-
 void WritePoolTable(FILE* out, const Settings& settings, const SamplePool& pool,
                     const char* title) {
   const char* contrast = SettingValue(settings, "page_text_contrast").c_str();

@@ -30,7 +30,3 @@ void WriteReportPage(FILE* out, const PageContext& context, StatsStore& store);
 // Writes one sample pool as a table titled `title`.
 void WritePoolTable(FILE* out, const Settings& settings, const SamplePool& pool,
                     const char* title);
-
-// `text` as WriteEscaped writes it ("&", "<", ">" and "\"" replaced by their
-// entities), for the templates that take a name as one of their arguments.
-std::string EscapedText(std::string_view text);

@@ -248,29 +248,29 @@ size_t FindLinkWord(std::string_view run, size_t scanStart) {
   return run.size();
 }
 
-void WriteEscaped(FILE* out, std::string_view text) {
-  size_t start = 0;
-  for (size_t pos = 0; pos < text.size(); ++pos) {
-    const char* entity = nullptr;
-    switch (text[pos]) {
+std::string EscapedText(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
       case '&':
-        entity = "&amp;";
+        escaped += "&amp;";
         break;
       case '<':
-        entity = "&lt;";
+        escaped += "&lt;";
         break;
       case '>':
-        entity = "&gt;";
+        escaped += "&gt;";
         break;
       case '"':
-        entity = "&quot;";
+        escaped += "&quot;";
         break;
       default:
-        continue;
+        escaped += c;
+        break;
     }
-    WriteBytes(out, text.substr(start, pos - start));
-    fputs(entity, out);
-    start = pos + 1;
   }
-  WriteBytes(out, text.substr(start));
+  return escaped;
 }
+
+void WriteEscaped(FILE* out, std::string_view text) { WriteBytes(out, EscapedText(text)); }

@@ -27,3 +27,6 @@ size_t FindLinkWord(std::string_view run, size_t scanStart);
 
 // Writes a name or other untrusted text with "&", "<", ">" and "\"" escaped.
 void WriteEscaped(FILE* out, std::string_view text);
+
+// `text` as WriteEscaped writes it, for templates that take it as an argument.
+std::string EscapedText(std::string_view text);
