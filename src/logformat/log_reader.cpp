@@ -9,17 +9,6 @@
 
 namespace {
 
-// The decimal number at the start of `text`, read as atoi reads it; values
-// beyond the 32-bit range saturate.
-long ReadHour(const char* text) {
-  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
-  bool negative = *text == '-';
-  if (*text == '+' || *text == '-') ++text;
-  long value = 0;
-  while (*text >= '0' && *text <= '9' && value < 100000) value = value * 10 + (*text++ - '0');
-  return negative ? -value : value;
-}
-
 // What the reader follows from one line to the next within a file.
 struct ReadingState {
   int hour = 0;
@@ -91,7 +80,8 @@ bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const
   if (PartGiven(table, match, kPartTime)) {
     const regmatch_t& time = match.positions[table.types[match.type].parts[kPartTime]];
     if (time.rm_so >= 0) {
-      long hour = ReadHour(line + time.rm_so);
+      std::string_view text(line, length);
+      int64_t hour = ReadNumberAt(text, static_cast<size_t>(time.rm_so));
       if (hour < 0 || hour > 23) {
         fprintf(stderr, "Bad hour \"%s\"\n", line + time.rm_so);
         return false;

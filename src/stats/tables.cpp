@@ -74,24 +74,6 @@ auto& AddNamedRecord(Table& table, std::string_view name) {
   return table.records.back();
 }
 
-// The decimal number at `position` of `text`, read as atoi reads it: blanks
-// skipped, an optional sign, then digits. A position past the end reads as
-// no digits. Values beyond the 32-bit range saturate.
-int64_t ReadNumberAt(std::string_view text, size_t position) {
-  auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-  while (position < text.size() && isSpace(text[position])) ++position;
-  bool negative = false;
-  if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
-    negative = text[position] == '-';
-    ++position;
-  }
-  int64_t value = 0;
-  while (position < text.size() && text[position] >= '0' && text[position] <= '9') {
-    value = std::min<int64_t>(value * 10 + (text[position] - '0'), INT32_MAX + 1ll);
-    ++position;
-  }
-  return negative ? -value : std::min<int64_t>(value, INT32_MAX);
-}
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
@@ -134,6 +116,22 @@ bool ReadIsoDate(std::string_view date, int64_t& year, int& month, int64_t& day)
 }
 
 }  // namespace
+
+int64_t ReadNumberAt(std::string_view text, size_t position) {
+  auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  while (position < text.size() && isSpace(text[position])) ++position;
+  bool negative = false;
+  if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
+    negative = text[position] == '-';
+    ++position;
+  }
+  int64_t value = 0;
+  while (position < text.size() && text[position] >= '0' && text[position] <= '9') {
+    value = std::min<int64_t>(value * 10 + (text[position] - '0'), INT32_MAX + 1ll);
+    ++position;
+  }
+  return negative ? -value : std::min<int64_t>(value, INT32_MAX);
+}
 
 int CompareNamesIgnoringCase(std::string_view a, std::string_view b) {
   size_t common = std::min(a.size(), b.size());

@@ -83,6 +83,11 @@ void RemoveNick(NickTable& table, std::string_view nick);
 DayRecord* FindDay(DayTable& table, std::string_view date, int verbosity);
 DayRecord& AddDay(DayTable& table, std::string_view date);
 
+// The decimal number at `position` of `text`, read as atoi reads it:
+// blanks skipped, an optional sign, then digits. A position past the end
+// reads as no digits (0); values beyond the 32-bit range saturate.
+int64_t ReadNumberAt(std::string_view text, size_t position);
+
 // Gregorian day count of a date text laid out as Www Mmm dd yyyy, or of an
 // ISO date yyyy-mm-dd; 1 for Thu Jan 01 1970 (1970-01-01).
 int64_t DayNumber(std::string_view date);
