@@ -4,7 +4,7 @@
 #
 # Environment:
 #   FUZZ_SECONDS    seconds per harness, default 60; 0 only builds them
-#   FUZZ_HARNESSES  harnesses to run, default all five
+#   FUZZ_HARNESSES  harnesses to run, default all six
 #   FUZZ_BUILD      build folder, default build-fuzz
 #   CXX_FUZZ        the compiler, default clang++
 #   JOBS            parallel compile jobs, default 2
@@ -21,13 +21,13 @@ SECONDS_EACH="${FUZZ_SECONDS:-60}"
 BUILD="${FUZZ_BUILD:-$ROOT/build-fuzz}"
 CXX="${CXX_FUZZ:-clang++}"
 JOBS="${JOBS:-2}"
-ALL="format_file settings log_reader render_text whole_run"
+ALL="format_file settings log_reader render_text whole_run regex"
 HARNESSES="${FUZZ_HARNESSES:-$ALL}"
 
 # Inputs stay small: a long input only slows the search, and a user's
 # format can make the matcher slow on long lines (see the README).
 declare -A MAX_LEN=([format_file]=4096 [settings]=4096 [log_reader]=16384
-                    [render_text]=4096 [whole_run]=8192)
+                    [render_text]=4096 [whole_run]=8192 [regex]=2048)
 
 if ! command -v "$CXX" >/dev/null; then
   echo "$CXX is missing: install Debian's clang and libclang-rt-14-dev" >&2
@@ -40,7 +40,7 @@ FLAGS=(-std=c++20 -O1 -g -fno-omit-frame-pointer -Wall -Wextra -Werror
 
 # The program's own sources, compiled once with coverage for the fuzzer.
 mkdir -p "$BUILD/obj"
-sources=(src/driver/*.cpp src/logformat/*.cpp src/stats/*.cpp src/report/*.cpp)
+sources=(src/driver/*.cpp src/logformat/*.cpp src/regex/*.cpp src/stats/*.cpp src/report/*.cpp)
 objects=()
 pids=()
 for source in "${sources[@]}"; do

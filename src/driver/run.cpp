@@ -24,7 +24,7 @@ bool LoadFormatFile(const std::string& path, RunState& state) {
     perror("fopen");
     return true;  // no format loaded; a later -p may load one
   }
-  bool complete = ReadLogFormatSpec(in, state.verbosity, state.format);
+  bool complete = ReadLogFormatSpec(in, state.verbosity, state.format, state.matcher);
   fclose(in);
   state.formatLoaded = complete;
   return complete;
@@ -157,6 +157,12 @@ int ClassifyWorkersFromEnvironment() {
   return online >= 1 ? static_cast<int>(online > 64 ? 64 : online) : 1;
 }
 
+MatcherChoice MatcherFromEnvironment() {
+  const char* matcher = getenv("TALLYWICK_MATCHER");
+  return matcher != nullptr && strcmp(matcher, "libc") == 0 ? MatcherChoice::kLibc
+                                                             : MatcherChoice::kOwn;
+}
+
 CommandLineOutcome ReadCommandLine(const std::vector<std::string>& args, RunState& state) {
   if (args.empty() || !IsOptionWord(args[0])) return CommandLineOutcome::kNotAnOption;
   size_t i = 0;
@@ -231,6 +237,7 @@ int RunTallywick(const std::vector<std::string>& args) {
   state.startTime = RunClock();
   srand(static_cast<unsigned>(state.startTime));
   state.classifyWorkers = ClassifyWorkersFromEnvironment();
+  state.matcher = MatcherFromEnvironment();
 
   CommandLineOutcome outcome = ReadCommandLine(args, state);
   if (outcome == CommandLineOutcome::kFormatRejected) return kExitFatal;

@@ -39,11 +39,17 @@ struct RunState {
   RecentLines recent;
 
   int classifyWorkers = 1;  // threads that classify log lines
+  MatcherChoice matcher = MatcherChoice::kOwn;
 };
 
 // The number of threads that classify log lines: TALLYWICK_THREADS when it
 // holds a number from 1 up, otherwise the number of online processors.
 int ClassifyWorkersFromEnvironment();
+
+// The matcher that classifies lines: regexec for every expression when
+// TALLYWICK_MATCHER is "libc", otherwise the program's own wherever it
+// takes the expression.
+MatcherChoice MatcherFromEnvironment();
 
 // The start time: SOURCE_DATE_EPOCH when it holds a decimal number of
 // seconds, otherwise the clock.

@@ -25,6 +25,7 @@ const char* const kLinePartKeywords[kLinePartCount] = {
 struct FormatReading {
   bool defined[kLineTypeCount] = {true};  // "null" counts as defined from the start
   int verbosity = 0;
+  MatcherChoice matcher = MatcherChoice::kOwn;
 };
 
 int FindLineType(std::string_view key) {
@@ -85,6 +86,7 @@ bool CompileDefinition(const std::string& expression, int type, FormatReading& r
   }
   entry.pattern.compiled = true;
   entry.expanded = pattern;
+  if (reading.matcher == MatcherChoice::kOwn) entry.own = CompileRegexMatcher(pattern);
   reading.defined[type] = true;
   if (reading.verbosity > 1) {
     fprintf(stderr, "Compiled regexp \"%s\" for %s\n", pattern.c_str(), kLineTypeKeywords[type]);
@@ -161,13 +163,15 @@ bool CopyLineTypeTable(const LineTypeTable& from, LineTypeTable& into) {
     if (regcomp(&copy.pattern.re, source.expanded.c_str(), REG_EXTENDED) != 0) return false;
     copy.pattern.compiled = true;
     copy.expanded = source.expanded;
+    if (source.own != nullptr) copy.own = CompileRegexMatcher(source.expanded);
   }
   return true;
 }
 
-bool ReadLogFormatSpec(FILE* in, int verbosity, LineTypeTable& table) {
+bool ReadLogFormatSpec(FILE* in, int verbosity, LineTypeTable& table, MatcherChoice matcher) {
   FormatReading reading;
   reading.verbosity = verbosity;
+  reading.matcher = matcher;
   // A 2048-byte buffer: longer lines arrive in pieces, each handled as a line.
   char line[2048];
   while (fgets(line, sizeof line, in) != nullptr) ReadDefinitionLine(line, reading, table);

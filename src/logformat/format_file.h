@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
+#include "regex/regex_matcher.h"
 #include "stats/accounting.h"  // LineType
 
 // The pieces a line may give, in the order the format file's part lists name them.
@@ -37,8 +39,17 @@ struct CompiledRegex {
   }
 };
 
+// Which matcher classifies lines: the program's own wherever it takes the
+// expression (regexec for the rest), or regexec for everything, as a check
+// that both give the same results.
+enum class MatcherChoice { kOwn, kLibc };
+
 struct LineTypeEntry {
   CompiledRegex pattern;
+  // The program's own matcher for the same expression; null when it does
+  // not take the expression or regexec was chosen. Matching changes its
+  // cache, so a table is used by one thread at a time.
+  std::unique_ptr<RegexMatcher> own;
   std::string expanded;  // the compiled pattern's text, for compiling copies
   // Per LinePart, the subexpression that holds it; 0 when the type lacks it.
   int32_t parts[kLinePartCount] = {0, 0, 0, 0, 0, 0};
@@ -56,11 +67,13 @@ const char* LinePartKeyword(int part);
 // `table`. Writes every complaint to standard error. Returns false when the
 // file leaves a type undefined or cannot be read; the run must then end with
 // status 255.
-bool ReadLogFormatSpec(FILE* in, int verbosity, LineTypeTable& table);
+bool ReadLogFormatSpec(FILE* in, int verbosity, LineTypeTable& table,
+                       MatcherChoice matcher = MatcherChoice::kOwn);
 
 // Compiles the patterns of `from` once more into `into`, with the same
-// part maps. A compiled pattern serialises the threads that match with it,
-// so each classifying thread works on a copy of its own.
+// part maps and matchers. A compiled pattern serialises the threads that
+// match with it, and the own matcher may not be shared at all, so each
+// classifying thread works on a copy of its own.
 bool CopyLineTypeTable(const LineTypeTable& from, LineTypeTable& into);
 
 // Expands the "[:nick:]" and "[:uh:]" macros of a format expression.

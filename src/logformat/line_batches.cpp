@@ -138,11 +138,15 @@ std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallel
                                                                       StopParallelClassifier);
   c->source.in = in;
   c->maxInFlight = static_cast<size_t>(workers) * 2 + 1;
+  bool sharedInUse = false;
   for (int i = 0; i < workers; ++i) {
     auto copy = std::make_unique<LineTypeTable>();
     // A copy that cannot be compiled leaves the worker on the shared table,
-    // which gives the same matches, only more slowly.
+    // which gives the same matches, only more slowly. The own matchers of a
+    // table serve one thread only, so no more than one worker takes it.
     bool copied = CopyLineTypeTable(table, *copy);
+    if (!copied && sharedInUse) continue;
+    sharedInUse = sharedInUse || !copied;
     const LineTypeTable& own = copied ? *copy : table;
     c->tables.push_back(std::move(copy));
     c->workers.emplace_back(ClassifyWorker, std::ref(*c), std::cref(own));

@@ -128,10 +128,17 @@ bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const
 
 LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
   LineMatch match;
+  size_t length = strlen(line);
   for (int type = kTypeText; type < kLineTypeCount; ++type) {
-    const CompiledRegex& pattern = table.types[type].pattern;
-    if (!pattern.compiled) continue;
-    if (regexec(&pattern.re, line, kMatchPositions, match.positions, 0) == 0) {
+    const LineTypeEntry& entry = table.types[type];
+    if (!entry.pattern.compiled) continue;
+    // The own matcher gives what regexec gives; a line it leaves undecided
+    // goes to regexec.
+    RegexOutcome outcome = RegexOutcome::kUndecided;
+    if (entry.own != nullptr) outcome = RunRegexMatcher(*entry.own, line, length, match.positions);
+    if (outcome == RegexOutcome::kNoMatch) continue;
+    if (outcome == RegexOutcome::kMatch ||
+        regexec(&entry.pattern.re, line, kMatchPositions, match.positions, 0) == 0) {
       match.type = static_cast<LineType>(type);
       return match;
     }

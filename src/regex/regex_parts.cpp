@@ -1,0 +1,166 @@
+#include "regex/regex_parts.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+struct PathSearch {
+  const RegexProgram* program;
+  RegexPartsScratch* scratch;
+  const unsigned char* span;  // text + start
+  uint32_t spanLength;
+  bool atTextStart;  // the span begins at the start of the text
+  bool atTextEnd;    // the span ends at the end of the text
+  size_t stepCount;
+  // Which ways may end: any, or only those whose last stretch after the
+  // last byte does (or does not) pass an anchor.
+  enum { kAnyWay, kPlainEnd, kAnchoredEnd } accept;
+};
+
+// Puts (step, at) on the path unless it was tried before: without a
+// back-reference, whether the end can be reached from there depends on
+// nothing else, so a second try would fail like the first.
+bool Enter(PathSearch& s, int step, uint32_t at, bool anchored) {
+  size_t bit = (static_cast<size_t>(at) * s.stepCount + static_cast<size_t>(step)) * 2 + anchored;
+  uint64_t& word = s.scratch->visited[bit / 64];
+  uint64_t mask = uint64_t{1} << (bit % 64);
+  if (word & mask) return false;
+  word |= mask;
+  s.scratch->path.push_back({step, at, 0, anchored});
+  return true;
+}
+
+int WaysOn(const RegexStep& step) {
+  if (step.kind == RegexStepKind::kSplit) return 2;
+  return step.kind == RegexStepKind::kMatch ? 0 : 1;
+}
+
+// Enters the `way`-th way on from `step` at `at`, when it holds.
+bool EnterWay(PathSearch& s, const RegexStep& step, uint32_t at, bool anchored, int way) {
+  switch (step.kind) {
+    case RegexStepKind::kByte:
+      return at < s.spanLength && s.program->byteSets[step.byteSet].test(s.span[at]) &&
+             Enter(s, step.next, at + 1, false);
+    case RegexStepKind::kSplit:
+      return Enter(s, way == 0 ? step.next : step.other, at, anchored);
+    case RegexStepKind::kOpen:
+    case RegexStepKind::kClose:
+      return Enter(s, step.next, at, anchored);
+    case RegexStepKind::kAssertStart:
+      return at == 0 && s.atTextStart && Enter(s, step.next, at, true);
+    case RegexStepKind::kAssertEnd:
+      return at == s.spanLength && s.atTextEnd && Enter(s, step.next, at, true);
+    case RegexStepKind::kMatch:
+      return false;
+  }
+  return false;
+}
+
+// Tries the next untried way on from the path's last frame; when none is
+// left, the frame is taken off.
+void Advance(PathSearch& s) {
+  std::vector<RegexPathFrame>& path = s.scratch->path;
+  size_t last = path.size() - 1;
+  const RegexStep& step = s.program->steps[static_cast<size_t>(path[last].step)];
+  uint32_t at = path[last].at;
+  bool anchored = path[last].anchored;
+  while (path[last].stage < WaysOn(step)) {
+    int way = path[last].stage++;
+    if (EnterWay(s, step, at, anchored, way)) return;
+  }
+  path.pop_back();
+}
+
+// Walks the found way and records positions as the C library does: a
+// group that closes after taking text is recorded and remembered; one that
+// closes empty inside a "?" or "*" after an earlier recording brings back
+// everything remembered then.
+void RecordPositions(const RegexProgram& program, const std::vector<RegexPathFrame>& path,
+                     size_t start, size_t end, regmatch_t* positions) {
+  regmatch_t current[kRegexPositions];
+  for (auto& p : current) p.rm_so = p.rm_eo = -1;
+  current[0].rm_so = 0;
+  current[0].rm_eo = static_cast<regoff_t>(end - start);
+  regmatch_t remembered[kRegexPositions];
+  std::copy(current, current + kRegexPositions, remembered);
+  for (const RegexPathFrame& frame : path) {
+    const RegexStep& step = program.steps[static_cast<size_t>(frame.step)];
+    regoff_t at = static_cast<regoff_t>(frame.at);
+    if (step.kind == RegexStepKind::kOpen) {
+      current[step.group].rm_so = at;
+      current[step.group].rm_eo = -1;
+    } else if (step.kind == RegexStepKind::kClose) {
+      if (current[step.group].rm_so < at) {
+        current[step.group].rm_eo = at;
+        std::copy(current, current + kRegexPositions, remembered);
+      } else if (step.optionalGroup && remembered[step.group].rm_so != -1) {
+        std::copy(remembered, remembered + kRegexPositions, current);
+      } else {
+        current[step.group].rm_eo = at;
+      }
+    }
+  }
+  for (int i = 0; i < kRegexPositions; ++i) {
+    positions[i] = current[i];
+    if (positions[i].rm_so != -1) {
+      positions[i].rm_so += static_cast<regoff_t>(start);
+      positions[i].rm_eo += static_cast<regoff_t>(start);
+    }
+  }
+  for (int i = 1; i < kRegexPositions; ++i) {
+    if (program.sameAs[i] != i) positions[i] = positions[program.sameAs[i]];
+  }
+}
+
+
+// Searches for the first way through the span that s.accept takes.
+bool SearchPath(PathSearch& s, uint64_t bits) {
+  RegexPartsScratch& scratch = *s.scratch;
+  scratch.visited.assign(static_cast<size_t>((bits + 63) / 64), 0);
+  scratch.path.clear();
+  Enter(s, s.program->start, 0, false);
+  while (!scratch.path.empty()) {
+    const RegexPathFrame& last = scratch.path.back();
+    if (s.program->steps[static_cast<size_t>(last.step)].kind == RegexStepKind::kMatch &&
+        last.at == s.spanLength &&
+        (s.accept == PathSearch::kAnyWay || last.anchored == (s.accept == PathSearch::kAnchoredEnd))) {
+      return true;
+    }
+    Advance(s);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool RecoverRegexParts(const RegexProgram& program, RegexPartsScratch& scratch, const char* text,
+                       size_t length, size_t start, size_t end, regmatch_t* positions) {
+  PathSearch s;
+  s.program = &program;
+  s.scratch = &scratch;
+  s.span = reinterpret_cast<const unsigned char*>(text) + start;
+  s.spanLength = static_cast<uint32_t>(end - start);
+  s.atTextStart = start == 0;
+  s.atTextEnd = end == length;
+  s.stepCount = program.steps.size();
+  uint64_t bits = (static_cast<uint64_t>(end - start) + 1) * s.stepCount * 2;
+  if (bits > kRegexMaxVisitedBits) return false;
+  if (!program.innerAnchors) {
+    s.accept = PathSearch::kAnyWay;
+    if (!SearchPath(s, bits)) return false;
+    RecordPositions(program, scratch.path, start, end, positions);
+    return true;
+  }
+  // The C library tells an end reached through an anchor from a plain one,
+  // with rules of its own for which it prefers; a span that both kinds of
+  // way reach is left to it.
+  s.accept = PathSearch::kPlainEnd;
+  bool plain = SearchPath(s, bits);
+  if (plain) RecordPositions(program, scratch.path, start, end, positions);
+  s.accept = PathSearch::kAnchoredEnd;
+  bool anchored = SearchPath(s, bits);
+  if (plain == anchored) return false;
+  if (anchored) RecordPositions(program, scratch.path, start, end, positions);
+  return true;
+}

@@ -1,0 +1,37 @@
+// Recovering subexpression positions once the match span is known: the
+// first way through the program, in its order of preference, that begins
+// at the span's start and ends exactly at its end, and the positions the C
+// library records along such a way.
+#pragma once
+
+#include <regex.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "regex/regex_program.h"
+
+// The search marks every (step, position, anchored) it has tried, so it
+// stays linear in the span; spans whose marks would take more than this
+// many bits are left to the C library.
+constexpr uint64_t kRegexMaxVisitedBits = uint64_t{64} << 20;
+
+struct RegexPathFrame {
+  int step = 0;
+  uint32_t at = 0;    // position in the span
+  uint8_t stage = 0;  // how many of the step's ways have been tried
+  bool anchored = false;  // an anchor was passed since the last byte
+};
+
+// Buffers reused from line to line; one per thread.
+struct RegexPartsScratch {
+  std::vector<uint64_t> visited;
+  std::vector<RegexPathFrame> path;
+};
+
+// Fills positions[0, kRegexPositions) for the match text[start, end) of a
+// text of `length` bytes. Returns false when the span is too long for the
+// bound above.
+bool RecoverRegexParts(const RegexProgram& program, RegexPartsScratch& scratch, const char* text,
+                       size_t length, size_t start, size_t end, regmatch_t* positions);

@@ -1,0 +1,169 @@
+#include "regex/regex_span.h"
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+constexpr int32_t kUnknown = -1;
+constexpr int32_t kOverflow = -2;
+
+// The byte steps reachable from `seeds` without consuming a byte, and
+// whether the match step is among them.
+RegexState Closure(RegexSpanFinder& f, const std::vector<int>& seeds, bool atStart, bool atEnd) {
+  const RegexProgram& p = *f.program;
+  RegexState state;
+  state.atTextStart = atStart;
+  f.scratchSeen.assign(p.steps.size(), 0);
+  f.scratchStack.assign(seeds.rbegin(), seeds.rend());
+  while (!f.scratchStack.empty()) {
+    int at = f.scratchStack.back();
+    f.scratchStack.pop_back();
+    if (f.scratchSeen[static_cast<size_t>(at)]) continue;
+    f.scratchSeen[static_cast<size_t>(at)] = 1;
+    const RegexStep& step = p.steps[static_cast<size_t>(at)];
+    switch (step.kind) {
+      case RegexStepKind::kByte:
+        state.waiting.push_back(at);
+        break;
+      case RegexStepKind::kSplit:
+        f.scratchStack.push_back(step.other);
+        f.scratchStack.push_back(step.next);
+        break;
+      case RegexStepKind::kOpen:
+      case RegexStepKind::kClose:
+        f.scratchStack.push_back(step.next);
+        break;
+      case RegexStepKind::kAssertStart:
+        if (atStart) f.scratchStack.push_back(step.next);
+        break;
+      case RegexStepKind::kAssertEnd:
+        if (atEnd) {
+          f.scratchStack.push_back(step.next);
+        } else {
+          state.endTests.push_back(step.next);
+        }
+        break;
+      case RegexStepKind::kMatch:
+        state.acceptsHere = true;
+        break;
+    }
+  }
+  std::sort(state.waiting.begin(), state.waiting.end());
+  return state;
+}
+
+std::string StateKey(const RegexState& state) {
+  std::string key(reinterpret_cast<const char*>(state.waiting.data()),
+                  state.waiting.size() * sizeof(int));
+  key += static_cast<char>(state.atTextStart + 2 * state.acceptsHere + 4 * state.acceptsAtEnd);
+  return key;
+}
+
+// The state for `seeds`, added to the cache when new; kOverflow when the
+// cache is full.
+int32_t StateFor(RegexSpanFinder& f, const std::vector<int>& seeds, bool atStart) {
+  RegexState state = Closure(f, seeds, atStart, false);
+  state.acceptsAtEnd = state.acceptsHere;
+  if (!state.acceptsAtEnd && !state.endTests.empty()) {
+    state.acceptsAtEnd = Closure(f, state.endTests, atStart, true).acceptsHere;
+  }
+  state.endTests.clear();
+  std::string key = StateKey(state);
+  auto found = f.stateIndex.find(key);
+  if (found != f.stateIndex.end()) return found->second;
+  if (f.states.size() >= kRegexMaxStates) return kOverflow;
+  int32_t index = static_cast<int32_t>(f.states.size());
+  f.states.push_back(std::move(state));
+  f.transitions.resize(f.states.size() * static_cast<size_t>(f.program->classCount), kUnknown);
+  f.stateIndex.emplace(std::move(key), index);
+  return index;
+}
+
+void ResetStates(RegexSpanFinder& f) {
+  f.states.clear();
+  f.transitions.clear();
+  f.stateIndex.clear();
+  std::vector<int> start{f.program->start};
+  f.startAtTextStart = StateFor(f, start, true);
+  f.startElsewhere = StateFor(f, start, false);
+}
+
+int32_t ComputeTransition(RegexSpanFinder& f, int32_t from, unsigned char byte) {
+  const RegexProgram& p = *f.program;
+  std::vector<int> seeds;
+  for (int step : f.states[static_cast<size_t>(from)].waiting) {
+    const RegexStep& s = p.steps[static_cast<size_t>(step)];
+    if (p.byteSets[s.byteSet].test(byte)) seeds.push_back(s.next);
+  }
+  int32_t to = StateFor(f, seeds, false);
+  if (to != kOverflow) {
+    f.transitions[static_cast<size_t>(from) * static_cast<size_t>(p.classCount) +
+                  p.byteClass[byte]] = to;
+  }
+  return to;
+}
+
+bool Accepts(const RegexState& state, size_t at, size_t length) {
+  return at == length ? state.acceptsAtEnd : state.acceptsHere;
+}
+
+// The longest match that begins at `start`, as its end; -1 for none,
+// kOverflow when the cache filled up. Adds the bytes looked at to `work`.
+int64_t LongestFrom(RegexSpanFinder& f, const unsigned char* text, size_t length, size_t start,
+                    size_t& work) {
+  const size_t classes = static_cast<size_t>(f.program->classCount);
+  const uint8_t* byteClass = f.program->byteClass;
+  int32_t state = start == 0 ? f.startAtTextStart : f.startElsewhere;
+  int64_t lastEnd = Accepts(f.states[static_cast<size_t>(state)], start, length)
+                        ? static_cast<int64_t>(start)
+                        : -1;
+  size_t at = start;
+  while (at < length && !f.states[static_cast<size_t>(state)].waiting.empty()) {
+    int32_t next = f.transitions[static_cast<size_t>(state) * classes + byteClass[text[at]]];
+    if (next == kUnknown) next = ComputeTransition(f, state, text[at]);
+    if (next == kOverflow) return kOverflow;
+    state = next;
+    ++at;
+    if (Accepts(f.states[static_cast<size_t>(state)], at, length)) {
+      lastEnd = static_cast<int64_t>(at);
+    }
+  }
+  work += at - start + 1;
+  return lastEnd;
+}
+
+}  // namespace
+
+void InitRegexSpanFinder(const RegexProgram& program, RegexSpanFinder& finder) {
+  finder = RegexSpanFinder();
+  finder.program = &program;
+  ResetStates(finder);
+  const RegexState& elsewhere = finder.states[static_cast<size_t>(finder.startElsewhere)];
+  finder.anchoredAtStart =
+      elsewhere.waiting.empty() && !elsewhere.acceptsHere && !elsewhere.acceptsAtEnd;
+}
+
+RegexOutcome FindRegexSpan(RegexSpanFinder& finder, const char* text, size_t length,
+                           size_t& matchStart, size_t& matchEnd) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  // Trying every start costs time that grows with the square of the line
+  // in the worst case; past this much work the line is left undecided.
+  const size_t budget = 32 * length + 4096;
+  size_t work = 0;
+  for (size_t start = 0; start <= length; ++start) {
+    if (start > 0 && finder.anchoredAtStart) break;
+    int64_t end = LongestFrom(finder, bytes, length, start, work);
+    if (end == kOverflow) {
+      ResetStates(finder);
+      return RegexOutcome::kUndecided;
+    }
+    if (end >= 0) {
+      matchStart = start;
+      matchEnd = static_cast<size_t>(end);
+      return RegexOutcome::kMatch;
+    }
+    if (work > budget) return RegexOutcome::kUndecided;
+  }
+  return RegexOutcome::kNoMatch;
+}
