@@ -264,7 +264,11 @@ void Compare(const regex_t& re, RegexMatcher& ours, const std::string& pattern,
     same = expected[i].rm_so == got[i].rm_so && expected[i].rm_eo == got[i].rm_eo;
   }
   if (same) return;
-  fprintf(stderr, "expression \"%s\" line \"%s\"\n", pattern.c_str(), text);
+  fprintf(stderr, "expression \"%s\" line \"%s\"\nexpression bytes", pattern.c_str(), text);
+  for (unsigned char byte : pattern) fprintf(stderr, " %02x", byte);
+  fprintf(stderr, "\nline bytes");
+  for (unsigned char byte : line) fprintf(stderr, " %02x", byte);
+  fprintf(stderr, "\n");
   fprintf(stderr, "regexec %s:", theirs ? "match" : "no match");
   for (int i = 0; theirs && i < kRegexPositions; ++i) {
     fprintf(stderr, " (%d,%d)", static_cast<int>(expected[i].rm_so), static_cast<int>(expected[i].rm_eo));

@@ -1,5 +1,7 @@
 #include "regex/regex_matcher.h"
 
+#include <cstring>
+
 #include "regex/regex_tree.h"
 
 std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern) {
@@ -13,6 +15,11 @@ std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern) {
 
 RegexOutcome RunRegexMatcher(RegexMatcher& matcher, const char* text, size_t length,
                              regmatch_t* positions) {
+  // An anchor inside the expression also holds next to a newline in the
+  // C library, by rules this matcher does not follow.
+  if (matcher.program.innerAnchors && memchr(text, '\n', length) != nullptr) {
+    return RegexOutcome::kUndecided;
+  }
   size_t start = 0, end = 0;
   RegexOutcome outcome = FindRegexSpan(matcher.finder, text, length, start, end);
   if (outcome != RegexOutcome::kMatch) return outcome;

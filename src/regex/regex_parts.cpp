@@ -21,14 +21,42 @@ struct PathSearch {
 // Puts (step, at) on the path unless it was tried before: without a
 // back-reference, whether the end can be reached from there depends on
 // nothing else, so a second try would fail like the first.
-bool Enter(PathSearch& s, int step, uint32_t at, bool anchored) {
+bool MarkTried(PathSearch& s, int step, uint32_t at, bool anchored) {
   size_t bit = (static_cast<size_t>(at) * s.stepCount + static_cast<size_t>(step)) * 2 + anchored;
   uint64_t& word = s.scratch->visited[bit / 64];
   uint64_t mask = uint64_t{1} << (bit % 64);
   if (word & mask) return false;
   word |= mask;
-  s.scratch->path.push_back({step, at, 0, anchored});
   return true;
+}
+
+bool Enter(PathSearch& s, int step, uint32_t at, bool anchored) {
+  if (!MarkTried(s, step, at, anchored)) return false;
+  s.scratch->path.push_back({step, at, 0, anchored, 0});
+  return true;
+}
+
+// A loop over one byte set ("x*", the loop of "x+") in one frame: it takes
+// as many bytes as it can, marking each position the loop passes as tried,
+// then leaves from the longest run to the shortest. This is the order in
+// which stepping through the loop one byte at a time would try them.
+void AdvanceByteLoop(PathSearch& s, size_t frame, const RegexStep& step) {
+  std::vector<RegexPathFrame>& path = s.scratch->path;
+  const uint32_t at = path[frame].at;
+  if (path[frame].stage == 0) {
+    path[frame].stage = 1;
+    const std::bitset<256>& bytes =
+        s.program->byteSets[s.program->steps[static_cast<size_t>(step.next)].byteSet];
+    int self = path[frame].step;
+    uint32_t end = at;
+    while (end < s.spanLength && bytes[s.span[end]] && MarkTried(s, self, end + 1, false)) ++end;
+    path[frame].run = end - at + 1;
+  }
+  while (path[frame].run > 0) {
+    uint32_t taken = --path[frame].run;
+    if (Enter(s, step.other, at + taken, taken == 0 && path[frame].anchored)) return;
+  }
+  path.pop_back();
 }
 
 int WaysOn(const RegexStep& step) {
@@ -40,7 +68,7 @@ int WaysOn(const RegexStep& step) {
 bool EnterWay(PathSearch& s, const RegexStep& step, uint32_t at, bool anchored, int way) {
   switch (step.kind) {
     case RegexStepKind::kByte:
-      return at < s.spanLength && s.program->byteSets[step.byteSet].test(s.span[at]) &&
+      return at < s.spanLength && s.program->byteSets[step.byteSet][s.span[at]] &&
              Enter(s, step.next, at + 1, false);
     case RegexStepKind::kSplit:
       return Enter(s, way == 0 ? step.next : step.other, at, anchored);
@@ -63,6 +91,10 @@ void Advance(PathSearch& s) {
   std::vector<RegexPathFrame>& path = s.scratch->path;
   size_t last = path.size() - 1;
   const RegexStep& step = s.program->steps[static_cast<size_t>(path[last].step)];
+  if (step.byteLoop) {
+    AdvanceByteLoop(s, last, step);
+    return;
+  }
   uint32_t at = path[last].at;
   bool anchored = path[last].anchored;
   while (path[last].stage < WaysOn(step)) {

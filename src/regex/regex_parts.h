@@ -22,6 +22,7 @@ struct RegexPathFrame {
   uint32_t at = 0;    // position in the span
   uint8_t stage = 0;  // how many of the step's ways have been tried
   bool anchored = false;  // an anchor was passed since the last byte
+  uint32_t run = 0;       // a byte loop: how many ways out are left to try
 };
 
 // Buffers reused from line to line; one per thread.

@@ -214,6 +214,12 @@ bool BuildRegexProgram(const RegexTree& tree, RegexProgram& program) {
   if (b.tooLarge || program.byteSets.size() > 255) return false;
   program.start = body.start;
   program.innerAnchors = HasInnerAnchors(tree);
+  for (size_t i = 0; i < program.steps.size(); ++i) {
+    RegexStep& step = program.steps[i];
+    if (step.kind != RegexStepKind::kSplit) continue;
+    const RegexStep& body = program.steps[static_cast<size_t>(step.next)];
+    step.byteLoop = body.kind == RegexStepKind::kByte && body.next == static_cast<int>(i);
+  }
   ComputeByteClasses(program);
   return true;
 }

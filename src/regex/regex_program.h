@@ -28,6 +28,7 @@ enum class RegexStepKind : uint8_t {
 struct RegexStep {
   RegexStepKind kind = RegexStepKind::kMatch;
   bool optionalGroup = false;  // kClose of a group repeated with "?", "*" or beyond "{m,"
+  bool byteLoop = false;       // kSplit whose `next` is a kByte step leading back here
   uint16_t byteSet = 0;        // kByte: index into RegexProgram::byteSets
   int group = 0;               // kOpen, kClose
   int next = -1;

@@ -220,9 +220,9 @@ int ReadRepetitions(RegexReading& r, int atom) {
     if (op == '{' && !ReadInterval(r, repeat.minCount, repeat.maxCount)) return Refuse(r);
     RegexNodeKind kind = r.tree->nodes[static_cast<size_t>(atom)].kind;
     if (kind == RegexNodeKind::kLineStart || kind == RegexNodeKind::kLineEnd) return Refuse(r);
-    // A piece that can match the empty text, repeated more than once, is
-    // where the C library's choices of parts follow rules of their own.
-    if (repeat.maxCount != 1 && RegexNodeNullable(*r.tree, atom)) return Refuse(r);
+    // A repeated or optional piece that can match the empty text is where
+    // the C library's choices of parts follow rules of their own.
+    if (RegexNodeNullable(*r.tree, atom)) return Refuse(r);
     repeat.children.push_back(atom);
     atom = AddNode(r, std::move(repeat));
   }

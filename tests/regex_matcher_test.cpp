@@ -1,0 +1,127 @@
+#include "regex/regex_matcher.h"
+
+#include <gtest/gtest.h>
+#include <regex.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Expected positions as "so,eo so,eo ..." for the whole match and the
+// groups that follow; groups not listed are -1,-1. "none" for no match.
+struct MatchCase {
+  const char* expression;
+  const char* line;
+  const char* expected;
+};
+
+std::string Describe(const regmatch_t* positions) {
+  int last = kRegexPositions - 1;
+  while (last > 0 && positions[last].rm_so == -1 && positions[last].rm_eo == -1) --last;
+  std::string text;
+  for (int i = 0; i <= last; ++i) {
+    if (i > 0) text += ' ';
+    text += std::to_string(positions[i].rm_so) + "," + std::to_string(positions[i].rm_eo);
+  }
+  return text;
+}
+
+std::string Ours(RegexMatcher& matcher, const char* line) {
+  regmatch_t positions[kRegexPositions];
+  RegexOutcome outcome = RunRegexMatcher(matcher, line, strlen(line), positions);
+  if (outcome == RegexOutcome::kUndecided) return "undecided";
+  return outcome == RegexOutcome::kMatch ? Describe(positions) : "none";
+}
+
+std::string Theirs(const char* expression, const char* line) {
+  regex_t re;
+  if (regcomp(&re, expression, REG_EXTENDED) != 0) return "does not compile";
+  regmatch_t positions[kRegexPositions];
+  bool matched = regexec(&re, line, kRegexPositions, positions, 0) == 0;
+  regfree(&re);
+  return matched ? Describe(positions) : "none";
+}
+
+}  // namespace
+
+TEST(RegexMatcher, GivesTheCLibrarysPositions) {
+  for (const MatchCase& c : std::vector<MatchCase>{
+           // Leftmost, then longest; the parts of the first way in order of preference.
+           {"<[ @+]?([^ @<>]+)>", "12:00 <+alice> hi", "6,14 8,13"},
+           {"(a|ab)(c|bcd)(d*)", "abcd", "0,4 0,1 1,4 4,4"},
+           {"(.*)(b+)", "abbb", "0,4 0,3 3,4"},
+           {"x(a?)(a*)", "xaaa", "0,4 1,2 2,4"},
+           {"(a+|b+)*", "abab", "0,4 3,4"},
+           {"((a)|b)*", "ab", "0,2 1,2 0,1"},  // an inner group keeps an earlier repetition
+           {"(((a)))", "a", "0,1 0,1 0,1 0,1"},
+           {"x{0,3}", "xxxxx", "0,3"},
+           {"b*", "abc", "0,0"},
+           {"(a$|a)", "a", "0,1 0,1"},
+           {"^($|[0-9]+ )", "", "0,0 0,0"},
+           {"^($|[0-9]+ )", "12 x", "0,3 0,3"},
+           {"[[:digit:]]+[^[:alpha:]]", "ab12", "2,4"},
+           {"[[:digit:]]+[^[:alpha:]]", "ab1", "none"},
+           {"[]a]+", "x]a]", "1,4"},
+           {"[^]]*", "ab]", "0,2"},
+           {"\\[([^]]*)\\]", "[x] [yy]", "0,3 1,2"},
+           {"a.c", "a\xff" "c", "0,3"},
+           {"[\x80-\xff]", "a\xc3", "1,2"},  // left to regexec
+           {"[^ @<>!:*]+", "\xe4\xbd\xa0 x", "0,3"},
+           {"^([0-9]+):[0-9]+ <[@+ ]?([^ @<>!:*]+)> (.*)$", "10:01 < bob> hey", "0,16 0,2 8,11 13,16"},
+           {"^([0-9]+):[0-9]+ <[@+ ]?([^ @<>!:*]+)> (.*)$", "10:01 <bob hey", "none"},
+           {"(x)?^|b*", "a", "0,0"},
+           {"^(\\[[0-9:]*\\] )?--- (.*)$", "--- Day", "0,7 -1,-1 4,7"},
+       }) {
+    std::string theirs = Theirs(c.expression, c.line);
+    EXPECT_EQ(theirs, c.expected) << c.expression << " on " << c.line;
+    std::unique_ptr<RegexMatcher> ours = CompileRegexMatcher(c.expression);
+    if (ours == nullptr) continue;
+    std::string result = Ours(*ours, c.line);
+    if (result != "undecided") {
+      EXPECT_EQ(result, theirs) << c.expression << " on " << c.line;
+    }
+  }
+}
+
+TEST(RegexMatcher, RefusesWhatItCannotVouchFor) {
+  for (const char* expression : {
+           "(a)\\1",              // back-reference
+           "[[.a.]]", "[[=a=]]",  // collating element, equivalence class
+           "(a*)*", "(a?)+",      // repetitions of pieces that can match the empty text
+           "(a?)?(ab)?b?",        // an optional piece that can match the empty text
+           "\\w+", "a\\b",        // GNU escapes
+           "a||b", "()", "",      // empty branches, groups and expressions
+           "a{,3}", "a{2,1}", "a{1000}", "a{0}",  // other intervals
+           "a**", "^*", "*a",     // repetitions of nothing, of anchors, of what can be empty
+           "[z-a]", "[[:word:]]", "a]", "[\x80-\xff]",
+       }) {
+    EXPECT_EQ(CompileRegexMatcher(expression), nullptr) << expression;
+  }
+  for (const char* expression : {"a", "^a$", "(a|b)+c{2,3}[^x]?", "[[:alpha:][:digit:]_-]+"}) {
+    EXPECT_NE(CompileRegexMatcher(expression), nullptr) << expression;
+  }
+}
+
+TEST(RegexMatcher, LeavesHugeSpansAndLongUnanchoredSearchesUndecided) {
+  // The parts of a span longer than the bound on tried positions are left
+  // to the C library; the span alone is still found.
+  std::unique_ptr<RegexMatcher> parts = CompileRegexMatcher("^(a*)(b*)$");
+  ASSERT_NE(parts, nullptr);
+  std::string huge(kRegexMaxVisitedBits / 8, 'a');
+  EXPECT_EQ(Ours(*parts, huge.c_str()), "undecided");
+  EXPECT_EQ(Ours(*parts, "aab"), "0,3 0,2 2,3");
+  // Trying every start of a long line that nearly matches everywhere would
+  // take time that grows with the square of the line.
+  // An anchor inside the expression holds next to a newline in the text.
+  std::unique_ptr<RegexMatcher> inner = CompileRegexMatcher("a\n^b");
+  ASSERT_NE(inner, nullptr);
+  EXPECT_EQ(Theirs("a\n^b", "a\nb"), "0,3");
+  EXPECT_EQ(Ours(*inner, "a\nb"), "undecided");
+  std::unique_ptr<RegexMatcher> search = CompileRegexMatcher("a*b");
+  ASSERT_NE(search, nullptr);
+  std::string nearly(100000, 'a');
+  EXPECT_EQ(Ours(*search, nearly.c_str()), "undecided");
+  EXPECT_EQ(Ours(*search, "xaab"), "1,4");
+}
