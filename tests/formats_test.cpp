@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "logformat/format_file.h"
 #include "run_binary.h"
 
 using test_support::FolderEntries;
@@ -145,6 +146,40 @@ TEST_P(BundledFormatTest, ParsesItsSampleLogCompletely) {
   std::string html = ReadFile(page);
   EXPECT_NE(html.find(format.secondDay), std::string::npos) << "no day " << format.secondDay;
   EXPECT_NE(html.find("</html>"), std::string::npos);
+
+  // Classifying with regexec alone gives the same page, messages and status
+  // at one and at two threads.
+  for (const char* threads : {"1", "2"}) {
+    std::string libcPage = dir / "libc.html";
+    test_support::RunOptions options;
+    options.env["TALLYWICK_MATCHER"] = "libc";
+    options.env["TALLYWICK_THREADS"] = threads;
+    auto libc = RunProgram(TALLYWICK_BINARY, {"-p", formatPath, "-v", "-v", "-o", libcPage, samplePath},
+                           options);
+    EXPECT_EQ(libc.status, run.status);
+    EXPECT_EQ(libc.err, run.err) << threads << " thread(s)";
+    EXPECT_EQ(ReadFile(libcPage), html) << threads << " thread(s)";
+  }
+}
+
+// Every expression of the bundled formats is taken by the program's own
+// matcher, so none of them is matched with regexec.
+TEST(BundledFormats, EveryExpressionTakesTheOwnMatcher) {
+  std::vector<std::string> paths{kSource + "/bench/bench-format.txt",
+                                 kSource + "/examples/demo/format.txt"};
+  for (const BundledFormat& format : kFormats) {
+    paths.push_back(kSource + "/formats/" + format.name + ".txt");
+  }
+  for (const std::string& path : paths) {
+    FILE* in = fopen(path.c_str(), "r");
+    ASSERT_NE(in, nullptr) << path;
+    LineTypeTable table;
+    EXPECT_TRUE(ReadLogFormatSpec(in, 0, table)) << path;
+    fclose(in);
+    for (int type = kTypeText; type < kLineTypeCount; ++type) {
+      EXPECT_NE(table.types[type].own, nullptr) << path << " " << LineTypeKeyword(type);
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, BundledFormatTest, testing::ValuesIn(kFormats),
