@@ -91,6 +91,7 @@ TEST(RegexMatcher, RefusesWhatItCannotVouchFor) {
            "[[.a.]]", "[[=a=]]",  // collating element, equivalence class
            "(a*)*", "(a?)+",      // repetitions of pieces that can match the empty text
            "(a?)?(ab)?b?",        // an optional piece that can match the empty text
+           "(a$|b)+", "(^a)?b",   // anchors in repeated or optional pieces
            "\\w+", "a\\b",        // GNU escapes
            "a||b", "()", "",      // empty branches, groups and expressions
            "a{,3}", "a{2,1}", "a{1000}", "a{0}",  // other intervals

@@ -259,6 +259,24 @@ int ReadAlternation(RegexReading& r, int depth) {
   return AddNode(r, std::move(alternation));
 }
 
+bool HoldsAnchor(const RegexTree& tree, int node) {
+  const RegexNode& n = tree.nodes[static_cast<size_t>(node)];
+  if (n.kind == RegexNodeKind::kLineStart || n.kind == RegexNodeKind::kLineEnd) return true;
+  for (int child : n.children) {
+    if (HoldsAnchor(tree, child)) return true;
+  }
+  return false;
+}
+
+// Whether an anchor stands inside a repeated or optional piece, where the
+// C library's choices of parts follow rules of their own.
+bool AnchorRepeated(const RegexTree& tree) {
+  for (const RegexNode& node : tree.nodes) {
+    if (node.kind == RegexNodeKind::kRepeat && HoldsAnchor(tree, node.children[0])) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool RegexNodeNullable(const RegexTree& tree, int node) {
@@ -295,5 +313,5 @@ bool ParseRegex(std::string_view pattern, RegexTree& tree) {
   if (pattern.empty()) return false;
   tree.root = ReadAlternation(reading, 0);
   // A ")" without its "(" is an ordinary character to the C library.
-  return !reading.refused && AtEnd(reading);
+  return !reading.refused && AtEnd(reading) && !AnchorRepeated(tree);
 }

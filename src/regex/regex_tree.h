@@ -43,8 +43,8 @@ constexpr int kRegexMaxCount = 255;
 // construct this matcher does not take: back-references, collating elements
 // and equivalence classes, GNU escapes, empty branches or groups, intervals
 // other than "{m}", "{m,}" and "{m,n}", ranges with bytes above 127,
-// repetitions ("?" included) of pieces that can match the empty text, and
-// anything malformed.
+// repetitions ("?" included) of pieces that can match the empty text or
+// hold an anchor, and anything malformed.
 bool ParseRegex(std::string_view pattern, RegexTree& tree);
 
 // Whether the subtree at `node` can match the empty text.
