@@ -97,7 +97,7 @@ bool ReadLogFiles(RunState& state) {
       continue;
     }
     bool ok = ParseLogFile(in, state.format, state.accounting, state.processedBytes, state.store,
-                           state.recent, state.classifyWorkers);
+                           state.classifyWorkers);
     // Standard input stays open: a second "-" then reads it at its end, an
     // empty log, instead of a closed stream.
     if (!isStdin) fclose(in);

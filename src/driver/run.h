@@ -36,7 +36,6 @@ struct RunState {
   AccountingConfig accounting;  // StatWord, quote limits, bot names, patterns
 
   StatsStore store;
-  RecentLines recent;
 
   int classifyWorkers = 1;  // threads that classify log lines
 };

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "stats/tables.h"  // NamesEqualIgnoringCase
+#include "stats/text_basics.h"
 
 Settings DefaultSettings() {
   Settings settings;

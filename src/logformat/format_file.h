@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "stats/accounting.h"  // LineType
+#include "stats/line_type.h"
 
 // The pieces a line may give, in the order the format file's part lists name them.
 enum LinePart : int {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "logformat/format_file.h"
-#include "logformat/log_reader.h"
+#include "logformat/classification.h"
 
 // One line of a batch: its text is zero-terminated in the batch's bytes,
 // newline and ANSI sequences removed.

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "driver/settings.h"
-#include "stats/accounting.h"
+#include "stats/stats_store.h"
 #include "stats/samples.h"
 
 constexpr const char* kProgramName = "tallywick";
