@@ -49,6 +49,7 @@ struct LineTypeTable {
 };
 
 // The keyword of a line type or a line part, as the format file writes it.
+// REQUIRES: 0 <= type < kLineTypeCount; 0 <= part < kLinePartCount.
 const char* LineTypeKeyword(int type);
 const char* LinePartKeyword(int part);
 
