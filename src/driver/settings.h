@@ -42,12 +42,14 @@ enum class SettingKey {
   kCount  // the number of keys, not a key
 };
 
+// One key of the table with its current value.
 struct SettingEntry {
   const char* key;  // as settings files write it
   int capacity;     // the most characters the value keeps
   std::string value;
 };
 
+// Every key of the table, found by its SettingKey.
 struct Settings {
   std::vector<SettingEntry> entries;  // in the table's fixed order
 };

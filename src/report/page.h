@@ -11,6 +11,7 @@
 #include "stats/accounting.h"
 #include "stats/samples.h"
 
+// The program and the version the page names as its maker.
 constexpr const char* kProgramName = "tallywick";
 constexpr const char* kProgramVersion = "0.2.4";
 
@@ -29,5 +30,5 @@ struct PageContext {
 // REQUIRES: context.style is set.
 void WriteReportPage(FILE* out, const PageContext& context, StatsStore& store);
 
-// Writes one sample pool as a table titled `title`.
+// Writes one sample pool as a table titled `title`, a row per distinct offer.
 void WritePoolTable(FILE* out, const PageStyle& style, const SamplePool& pool, const char* title);
