@@ -49,7 +49,7 @@ struct LineTypeTable {
 };
 
 // The keyword of a line type or a line part, as the format file writes it.
-// REQUIRES: 0 <= type < kLineTypeCount; 0 <= part < kLinePartCount.
+// The empty text for a number that names none.
 const char* LineTypeKeyword(int type);
 const char* LinePartKeyword(int part);
 
