@@ -36,24 +36,10 @@ struct RunState {
   AccountingConfig accounting;  // StatWord, quote limits, bot names, patterns
 
   StatsStore store;
-  RecentLines recent;
 
   int classifyWorkers = 1;  // threads that classify log lines
   MatcherChoice matcher = MatcherChoice::kOwn;
 };
-
-// The number of threads that classify log lines: TALLYWICK_THREADS when it
-// holds a number from 1 up, otherwise the number of online processors.
-int ClassifyWorkersFromEnvironment();
-
-// The matcher that classifies lines: regexec for every expression when
-// TALLYWICK_MATCHER is "libc", otherwise the program's own wherever it
-// takes the expression.
-MatcherChoice MatcherFromEnvironment();
-
-// The start time: SOURCE_DATE_EPOCH when it holds a decimal number of
-// seconds, otherwise the clock.
-time_t RunClock();
 
 enum class CommandLineOutcome {
   kRead,            // options read; operands, if any, in state.logFiles
