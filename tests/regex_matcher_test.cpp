@@ -57,6 +57,8 @@ TEST(RegexMatcher, GivesTheCLibrarysPositions) {
            {"((a)|b)*", "ab", "0,2 1,2 0,1"},  // an inner group keeps an earlier repetition
            {"(((a)))", "a", "0,1 0,1 0,1 0,1"},
            {"x{0,3}", "xxxxx", "0,3"},
+           // The number of optional copies is chosen before their own choices.
+           {"(a|ab){0,2}(.*)", "abab", "0,4 2,3 3,4"},
            {"b*", "abc", "0,0"},
            {"(a$|a)", "a", "0,1 0,1"},
            {"^($|[0-9]+ )", "", "0,0 0,0"},

@@ -93,10 +93,12 @@ Fragment CompileRepeat(ProgramBuilding& b, const RegexNode& n) {
     Link(b, body, rest.start);
     rest.exits = {{rest.start, true}};
   } else {
-    // Right-nested choices: each further copy is tried before stopping.
+    // Left-nested choices, as the C library builds them: "x{0,3}" is
+    // "((x?x)?x)?", so the number of further copies is chosen, most first,
+    // before any copy's own choices are made.
     for (int i = n.maxCount - n.minCount; i > 0 && !b.tooLarge; --i) {
-      Fragment body = Compile(b, child, mark);
-      rest = Optional(b, rest.start < 0 ? body : Sequence(b, body, rest));
+      Fragment copy = Compile(b, child, mark);
+      rest = Optional(b, rest.start < 0 ? copy : Sequence(b, rest, copy));
     }
   }
   if (mandatory.start < 0) return rest;
