@@ -16,6 +16,7 @@ struct PathSearch {
   // Which ways may end: any, or only those whose last stretch after the
   // last byte does (or does not) pass an anchor.
   enum { kAnyWay, kPlainEnd, kAnchoredEnd } accept;
+  bool pathTooLong = false;
 };
 
 // Puts (step, at) on the path unless it was tried before: without a
@@ -31,6 +32,10 @@ bool MarkTried(PathSearch& s, int step, uint32_t at, bool anchored) {
 }
 
 bool Enter(PathSearch& s, int step, uint32_t at, bool anchored) {
+  if (s.scratch->path.size() >= kRegexMaxPathFrames) {
+    s.pathTooLong = true;
+    return false;
+  }
   if (!MarkTried(s, step, at, anchored)) return false;
   s.scratch->path.push_back({step, at, 0, anchored, 0});
   return true;
@@ -160,6 +165,7 @@ bool SearchPath(PathSearch& s, uint64_t bits) {
       return true;
     }
     Advance(s);
+    if (s.pathTooLong) return false;
   }
   return false;
 }
@@ -192,7 +198,7 @@ bool RecoverRegexParts(const RegexProgram& program, RegexPartsScratch& scratch, 
   if (plain) RecordPositions(program, scratch.path, start, end, positions);
   s.accept = PathSearch::kAnchoredEnd;
   bool anchored = SearchPath(s, bits);
-  if (plain == anchored) return false;
+  if (plain == anchored || s.pathTooLong) return false;
   if (anchored) RecordPositions(program, scratch.path, start, end, positions);
   return true;
 }

@@ -16,6 +16,9 @@
 // stays linear in the span; spans whose marks would take more than this
 // many bits are left to the C library.
 constexpr uint64_t kRegexMaxVisitedBits = uint64_t{64} << 20;
+// The way being tried is kept as a path of frames; one longer than this
+// leaves the line to the C library too.
+constexpr size_t kRegexMaxPathFrames = size_t{1} << 22;
 
 struct RegexPathFrame {
   int step = 0;
