@@ -7,6 +7,9 @@ namespace {
 
 constexpr int32_t kUnknown = -1;
 constexpr int32_t kOverflow = -2;
+// What the scanning loop needs of a state, in one byte.
+constexpr uint8_t kStateAcceptsHere = 1;
+constexpr uint8_t kStateDead = 2;  // waits for no byte
 
 // The byte steps reachable from `seeds` without consuming a byte, and
 // whether the match step is among them.
@@ -74,6 +77,8 @@ int32_t StateFor(RegexSpanFinder& f, const std::vector<int>& seeds, bool atStart
   if (found != f.stateIndex.end()) return found->second;
   if (f.states.size() >= kRegexMaxStates) return kOverflow;
   int32_t index = static_cast<int32_t>(f.states.size());
+  f.stateFlags.push_back(static_cast<uint8_t>((state.acceptsHere ? kStateAcceptsHere : 0) |
+                                               (state.waiting.empty() ? kStateDead : 0)));
   f.states.push_back(std::move(state));
   f.transitions.resize(f.states.size() * static_cast<size_t>(f.program->classCount), kUnknown);
   f.stateIndex.emplace(std::move(key), index);
@@ -82,6 +87,7 @@ int32_t StateFor(RegexSpanFinder& f, const std::vector<int>& seeds, bool atStart
 
 void ResetStates(RegexSpanFinder& f) {
   f.states.clear();
+  f.stateFlags.clear();
   f.transitions.clear();
   f.stateIndex.clear();
   std::vector<int> start{f.program->start};
@@ -119,15 +125,21 @@ int64_t LongestFrom(RegexSpanFinder& f, const unsigned char* text, size_t length
                         ? static_cast<int64_t>(start)
                         : -1;
   size_t at = start;
-  while (at < length && !f.states[static_cast<size_t>(state)].waiting.empty()) {
-    int32_t next = f.transitions[static_cast<size_t>(state) * classes + byteClass[text[at]]];
-    if (next == kUnknown) next = ComputeTransition(f, state, text[at]);
-    if (next == kOverflow) return kOverflow;
-    state = next;
-    ++at;
-    if (Accepts(f.states[static_cast<size_t>(state)], at, length)) {
-      lastEnd = static_cast<int64_t>(at);
+  if (!(f.stateFlags[static_cast<size_t>(state)] & kStateDead)) {
+    while (at < length) {
+      int32_t next = f.transitions[static_cast<size_t>(state) * classes + byteClass[text[at]]];
+      if (next < 0) next = ComputeTransition(f, state, text[at]);
+      if (next == kOverflow) return kOverflow;
+      state = next;
+      ++at;
+      uint8_t flags = f.stateFlags[static_cast<size_t>(state)];
+      if (flags & kStateAcceptsHere) lastEnd = static_cast<int64_t>(at);
+      if (flags & kStateDead) break;
     }
+  }
+  // At the end of the text a "$" holds too; acceptsAtEnd covers acceptsHere.
+  if (at == length && at > start && f.states[static_cast<size_t>(state)].acceptsAtEnd) {
+    lastEnd = static_cast<int64_t>(at);
   }
   work += at - start + 1;
   return lastEnd;

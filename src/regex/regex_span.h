@@ -29,6 +29,7 @@ struct RegexSpanFinder {
   const RegexProgram* program = nullptr;
   std::vector<RegexState> states;
   std::vector<int32_t> transitions;  // states x byte classes; kUnknown until computed
+  std::vector<uint8_t> stateFlags;   // per state: kStateAcceptsHere, kStateDead
   std::unordered_map<std::string, int32_t> stateIndex;
   int32_t startAtTextStart = -1;
   int32_t startElsewhere = -1;
