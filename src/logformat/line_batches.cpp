@@ -137,7 +137,7 @@ std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallel
   std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> c(new ParallelClassifier,
                                                                       StopParallelClassifier);
   c->source.in = in;
-  c->maxInFlight = static_cast<size_t>(workers) * 2 + 1;
+  c->maxInFlight = static_cast<size_t>(workers) * 2;
   bool sharedInUse = false;
   for (int i = 0; i < workers; ++i) {
     auto copy = std::make_unique<LineTypeTable>();
