@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "logformat/date_shapes.h"
 #include "logformat/line_batches.h"
 #include "stats/tables.h"
 
@@ -19,6 +20,12 @@ struct ReadingState {
   int runCounter = 0;
   std::string nick, otherNick, message, date;  // reused for every line
   AccountingScratch scratch;
+  // The date text that chose the current day: a line with the same text
+  // stays on it without another lookup.
+  bool haveLastDate = false;
+  std::string lastDate;
+  DateContext dates;    // the year for dates written without one
+  std::string dayName;  // reused for the names of dates read into another shape
 };
 
 bool PartGiven(const LineTypeTable& table, const LineMatch& match, int part) {
@@ -47,6 +54,32 @@ size_t FindOrAddDay(DayTable& days, const std::string& date, size_t currentDay, 
   DayRecord* day = FindDay(days, date, verbosity);
   if (day == nullptr) day = &AddDay(days, date);
   return static_cast<size_t>(day - days.records.data());
+}
+
+// Makes the day a date text names the current day; a month and day with no
+// year known yet leave the current day as it is.
+void MoveToDayOf(const std::string& date, DayTable& days, int verbosity, ReadingState& state) {
+  DayNaming naming = NameDayOfDate(date, state.dates, state.dayName);
+  if (naming == DayNaming::kNoYear) return;
+  const std::string& name = naming == DayNaming::kRenamed ? state.dayName : date;
+  state.currentDay = FindOrAddDay(days, name, state.currentDay, verbosity);
+}
+
+// The day a log file's name carries, when the format reads one from it:
+// the file's lines before any date inside it belong there.
+void StartOnDayOfFileName(const LineTypeEntry& fileName, std::string_view path, DayTable& days,
+                          int verbosity, ReadingState& state) {
+  if (!fileName.pattern.compiled || path.empty()) return;
+  size_t slash = path.rfind('/');
+  std::string base(slash == std::string_view::npos ? path : path.substr(slash + 1));
+  regmatch_t positions[kMatchPositions];
+  if (regexec(&fileName.pattern.re, base.c_str(), kMatchPositions, positions, 0) != 0) return;
+  // The date part, or the whole match when no part list names one.
+  const regmatch_t& date = positions[fileName.parts[kPartDate]];
+  if (date.rm_so < 0) return;
+  std::string text = base.substr(static_cast<size_t>(date.rm_so),
+                                 static_cast<size_t>(date.rm_eo - date.rm_so));
+  MoveToDayOf(text, days, verbosity, state);
 }
 
 void CountRun(ReadingState& state, NickRecord* speaker) {
@@ -92,7 +125,12 @@ bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const
   }
   if (PartGiven(table, match, kPartDate)) {
     CopyPart(table, match, kPartDate, line, state.date);
-    state.currentDay = FindOrAddDay(store.days, state.date, state.currentDay, config.verbosity);
+    // Every lookup is reported above verbosity 1, so none is skipped there.
+    if (config.verbosity > 1 || !state.haveLastDate || state.date != state.lastDate) {
+      state.haveLastDate = true;
+      state.lastDate = state.date;
+      MoveToDayOf(state.date, store.days, config.verbosity, state);
+    }
   }
   LineParts parts;
   if (PartGiven(table, match, kPartNick)) {
@@ -128,11 +166,11 @@ bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const
 
 LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
   LineMatch match;
-  for (int type = kTypeText; type < kLineTypeCount; ++type) {
+  for (LineType type : table.order) {
     const CompiledRegex& pattern = table.types[type].pattern;
     if (!pattern.compiled) continue;
     if (regexec(&pattern.re, line, kMatchPositions, match.positions, 0) == 0) {
-      match.type = static_cast<LineType>(type);
+      match.type = type;
       return match;
     }
   }
@@ -167,10 +205,12 @@ constexpr size_t kSingleThreadBatch = 256 * 1024;
 // run must end: a bad hour, or a read error after the batch's lines.
 bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
                   const AccountingConfig& config, uint64_t& processedBytes, StatsStore& store,
-                  RecentLines& recent, ReadingState& state) {
+                  RecentLines& recent, ReadingState& state, LogFileReading& file) {
+  file.lines += batch.lines.size();
   for (const BatchLine& line : batch.lines) {
     processedBytes += line.countedBytes;
     const char* text = batch.bytes.data() + line.offset;
+    ++file.linesOfType[line.match.type];
     if (line.match.type == kTypeNull) {
       if (config.verbosity > 0) fprintf(stderr, "Failed to parse \"%s\"\n", text);
       continue;
@@ -190,18 +230,23 @@ bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
 
 bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
                   uint64_t& processedBytes, StatsStore& store, RecentLines& recent,
-                  int workers) {
+                  int workers, LogFileReading* file) {
+  LogFileReading unnamed;
+  LogFileReading& reading = file != nullptr ? *file : unnamed;
   ReadingState state;
   DayRecord* undated = FindDay(store.days, UNDATED, config.verbosity);
   if (undated == nullptr) undated = &AddDay(store.days, UNDATED);
   state.currentDay = static_cast<size_t>(undated - store.days.records.data());
+  StartOnDayOfFileName(table.fileName, reading.name, store.days, config.verbosity, state);
   ClearRecentLines(recent);
 
   if (workers > 1) {
     auto classifier = StartParallelClassifier(in, table, workers);
     for (;;) {
       const LineBatch& batch = NextClassifiedBatch(*classifier);
-      if (!ConsumeBatch(batch, table, config, processedBytes, store, recent, state)) return false;
+      if (!ConsumeBatch(batch, table, config, processedBytes, store, recent, state, reading)) {
+        return false;
+      }
       if (batch.endOfStream) return true;
     }
   }
@@ -211,7 +256,9 @@ bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& 
   for (;;) {
     ReadBatch(source, kSingleThreadBatch, batch);
     ClassifyBatch(table, batch);
-    if (!ConsumeBatch(batch, table, config, processedBytes, store, recent, state)) return false;
+    if (!ConsumeBatch(batch, table, config, processedBytes, store, recent, state, reading)) {
+      return false;
+    }
     if (batch.endOfStream) return true;
   }
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 #include "logformat/format_file.h"
 #include "stats/accounting.h"
@@ -26,6 +27,17 @@ LineMatch ClassifyLine(const LineTypeTable& table, const char* line);
 // place; returns the new length.
 size_t StripAnsiCodes(char* text, size_t length);
 
+// What the reader is told of one log file and tells of it afterwards.
+struct LogFileReading {
+  // The file's name, whose date a format's "filename" definition may read;
+  // empty for standard input, which has none.
+  std::string_view name;
+  uint64_t lines = 0;  // every line read, empty ones included
+  // Lines by the type that matched them; kTypeNull counts the lines that no
+  // type matched.
+  uint64_t linesOfType[kLineTypeCount] = {};
+};
+
 // Reads `in` to its end, adding every byte read to `processedBytes`.
 // Returns false after a bad hour or a read error, when the message is
 // already written and the run must end with status 255. With more than one
@@ -33,4 +45,4 @@ size_t StripAnsiCodes(char* text, size_t length);
 // happens in line order on the calling thread, so the outcome is the same.
 bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
                   uint64_t& processedBytes, StatsStore& store, RecentLines& recent,
-                  int workers = 1);
+                  int workers = 1, LogFileReading* file = nullptr);
