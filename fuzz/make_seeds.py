@@ -25,8 +25,15 @@ def format_path(name):
     return ("examples", "demo", "format.txt") if name == "demo" else ("formats", name + ".txt")
 
 
-def log_path(name):
-    return ("examples", "demo", "channel.log") if name == "demo" else ("examples", name + ".log")
+def read_log(name):
+    """The sample log of a format: one file, or the daily files of its folder
+    joined in name order."""
+    if name == "demo":
+        return read("examples", "demo", "channel.log")
+    if os.path.isfile(os.path.join(ROOT, "examples", name + ".log")):
+        return read("examples", name + ".log")
+    folder = os.path.join(ROOT, "examples", name)
+    return b"".join(read("examples", name, entry) for entry in sorted(os.listdir(folder)))
 
 
 def e2e_cases():
@@ -92,7 +99,7 @@ def settings_seeds():
 
 def log_seeds():
     for index, name in enumerate(FORMATS):
-        log = read(*log_path(name))
+        log = read_log(name)
         yield name, bytes([index]) + log
         yield name + "_threads", bytes([index | 0x80]) + log
     for case, name, data in e2e_files((".log",)):
@@ -110,7 +117,7 @@ def render_seeds():
                     b"user@host.com me@ftp:x.uk awww.b wwww.c ..com HTTP://X.COM")
     yield "zero", b"before\x00after www.x.com"
     for name in FORMATS:
-        lines = [line for line in read(*log_path(name)).splitlines()
+        lines = [line for line in read_log(name).splitlines()
                  if any(c in line for c in b"<>\"&()\x02\x03\x1f") or b"www." in line]
         for line in lines[:6]:
             yield name, line
@@ -120,9 +127,9 @@ def whole_run_seeds():
     settings = read("examples", "tallywick.conf")
     for name in FORMATS:
         yield name, SEPARATOR.join([b"", read(*format_path(name)), settings,
-                                    read(*log_path(name)), b"alice\nbob\n"])
+                                    read_log(name), b"alice\nbob\n"])
     yield "irssi_options", SEPARATOR.join([b"vvtb2", read(*format_path("irssi")), b"",
-                                           read(*log_path("irssi")), b"alice\n"])
+                                           read_log("irssi"), b"alice\n"])
     for case, folder in e2e_cases():
         format_file = os.path.join(folder, "format.txt")
         log_file = os.path.join(folder, "channel.log")
