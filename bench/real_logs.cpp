@@ -34,7 +34,6 @@ bool ReadFiles(const LineTypeTable& table, int argc, char** argv, StatsStore& st
                LogFileReading& total) {
   AccountingConfig config;
   config.statWord = "\n\n";
-  RecentLines recent;
   uint64_t bytes = 0;
   for (int i = 3; i < argc; ++i) {
     FILE* in = fopen(argv[i], "r");
@@ -44,7 +43,7 @@ bool ReadFiles(const LineTypeTable& table, int argc, char** argv, StatsStore& st
     }
     LogFileReading file;
     file.name = argv[i];
-    bool ok = ParseLogFile(in, table, config, bytes, store, recent, 1, &file);
+    bool ok = ParseLogFile(in, table, config, bytes, store, 1, &file);
     fclose(in);
     if (!ok) return false;
     total.lines += file.lines;

@@ -51,8 +51,10 @@ Fixture& TheFixture() {
       }
       fclose(in);
     }
-    if (regcomp(&f->quitIgnore.re, SettingValue(f->settings, "ignore_quits").c_str(), 0) != 0 ||
-        regcomp(&f->kickIgnore.re, SettingValue(f->settings, "ignore_kicks").c_str(), 0) != 0) {
+    const std::string& quits = SettingValue(f->settings, SettingKey::kIgnoreQuits);
+    const std::string& kicks = SettingValue(f->settings, SettingKey::kIgnoreKicks);
+    if (regcomp(&f->quitIgnore.re, quits.c_str(), 0) != 0 ||
+        regcomp(&f->kickIgnore.re, kicks.c_str(), 0) != 0) {
       abort();
     }
     f->quitIgnore.compiled = f->kickIgnore.compiled = true;
@@ -116,10 +118,9 @@ ReadOutcome ReadLog(const std::string& log, const LineTypeTable& format, int wor
   srand(1);
   fuzz_support::InputStream in(log);
   StatsStore store;
-  RecentLines recent;
   uint64_t bytes = 0;
   ReadOutcome outcome;
-  outcome.ok = ParseLogFile(in.stream, format, f.config, bytes, store, recent, workers);
+  outcome.ok = ParseLogFile(in.stream, format, f.config, bytes, store, workers);
   if (FindDay(store.days, UNDATED, 0) == nullptr) fuzz_support::Finding("no undated day");
   if (outcome.ok) {
     // A zero byte ends its line's text, and the rest of that line counts
@@ -132,8 +133,9 @@ ReadOutcome ReadLog(const std::string& log, const LineTypeTable& format, int wor
   outcome.digest = Digest(store, bytes);
   if (writePage && outcome.ok) {
     std::string statWord = f.config.statWord;
+    const PageStyle style = PageStyleFromSettings(f.settings);
     PageContext context;
-    context.settings = &f.settings;
+    context.style = &style;
     context.statWord = &statWord;
     context.startTime = 1000000000;
     context.pageTime = 1000000000;

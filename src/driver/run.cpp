@@ -57,9 +57,9 @@ bool CompileIgnorePattern(const std::string& pattern, const char* message, Compi
 
 bool PrepareAccounting(RunState& state) {
   const Settings& settings = state.settings;
-  if (!CompileIgnorePattern(SettingValue(settings, "ignore_quits"),
+  if (!CompileIgnorePattern(SettingValue(settings, SettingKey::kIgnoreQuits),
                             "Error %d compiling signoffs regexp %s\n", state.quitIgnore) ||
-      !CompileIgnorePattern(SettingValue(settings, "ignore_kicks"),
+      !CompileIgnorePattern(SettingValue(settings, SettingKey::kIgnoreKicks),
                             "Error %d compiling kicks regexp %s\n", state.kickIgnore)) {
     return false;
   }
@@ -67,13 +67,13 @@ bool PrepareAccounting(RunState& state) {
   config.verbosity = state.verbosity;
   config.quitIgnore = &state.quitIgnore.re;
   config.kickIgnore = &state.kickIgnore.re;
-  config.quoteLimits.minLen = atoi(SettingValue(settings, "min_quote_len").c_str());
-  config.quoteLimits.maxLen = atoi(SettingValue(settings, "max_quote_len").c_str());
-  config.botNames[0] = SettingValue(settings, "botname");
-  config.botNames[1] = SettingValue(settings, "botname2");
-  config.botNames[2] = SettingValue(settings, "botname3");
+  config.quoteLimits.minLen = atoi(SettingValue(settings, SettingKey::kMinQuoteLen).c_str());
+  config.quoteLimits.maxLen = atoi(SettingValue(settings, SettingKey::kMaxQuoteLen).c_str());
+  config.botNames[0] = SettingValue(settings, SettingKey::kBotName);
+  config.botNames[1] = SettingValue(settings, SettingKey::kBotName2);
+  config.botNames[2] = SettingValue(settings, SettingKey::kBotName3);
 
-  const std::string& candidates = SettingValue(settings, "statwords");
+  const std::string& candidates = SettingValue(settings, SettingKey::kStatWords);
   if (candidates.empty()) {
     config.statWord = "\n\n";  // no log line can hold it, so nothing is counted
   } else {
@@ -109,7 +109,7 @@ bool ReadLogFiles(RunState& state) {
     LogFileReading file;
     if (!isStdin) file.name = operand;
     bool ok = ParseLogFile(in, state.format, state.accounting, state.processedBytes, state.store,
-                           state.recent, state.classifyWorkers, &file);
+                           state.classifyWorkers, &file);
     // Standard input stays open: a second "-" then reads it at its end, an
     // empty log, instead of a closed stream.
     if (!isStdin) fclose(in);
@@ -131,14 +131,38 @@ void ApplyExclusionPath(RunState& state) {
   fclose(in);
 }
 
+// The start time: SOURCE_DATE_EPOCH when it holds a decimal number of
+// seconds, otherwise the clock.
+time_t RunClock() {
+  const char* epoch = getenv("SOURCE_DATE_EPOCH");
+  if (epoch != nullptr && *epoch != '\0' && strspn(epoch, "0123456789") == strlen(epoch) &&
+      strlen(epoch) <= 18) {
+    return static_cast<time_t>(strtoll(epoch, nullptr, 10));
+  }
+  return time(nullptr);
+}
+
+// The number of threads that classify log lines: TALLYWICK_THREADS when it
+// holds a number from 1 up, otherwise the number of online processors.
+int ClassifyWorkersFromEnvironment() {
+  const char* threads = getenv("TALLYWICK_THREADS");
+  if (threads != nullptr && *threads != '\0' && strspn(threads, "0123456789") == strlen(threads)) {
+    long count = strtol(threads, nullptr, 10);
+    if (count >= 1) return static_cast<int>(count > 64 ? 64 : count);
+  }
+  long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online >= 1 ? static_cast<int>(online > 64 ? 64 : online) : 1;
+}
+
 int WritePage(RunState& state) {
   PageOutput output;
   if (!OpenPageOutput(state.outputPath, output)) {
     fputs("Error opening output html file", stderr);
     return kExitFatal;
   }
+  const PageStyle style = PageStyleFromSettings(state.settings);
   PageContext context;
-  context.settings = &state.settings;
+  context.style = &style;
   context.statWord = &state.accounting.statWord;
   context.verbosity = state.verbosity;
   context.startTime = state.startTime;
@@ -150,25 +174,6 @@ int WritePage(RunState& state) {
 }
 
 }  // namespace
-
-time_t RunClock() {
-  const char* epoch = getenv("SOURCE_DATE_EPOCH");
-  if (epoch != nullptr && *epoch != '\0' && strspn(epoch, "0123456789") == strlen(epoch) &&
-      strlen(epoch) <= 18) {
-    return static_cast<time_t>(strtoll(epoch, nullptr, 10));
-  }
-  return time(nullptr);
-}
-
-int ClassifyWorkersFromEnvironment() {
-  const char* threads = getenv("TALLYWICK_THREADS");
-  if (threads != nullptr && *threads != '\0' && strspn(threads, "0123456789") == strlen(threads)) {
-    long count = strtol(threads, nullptr, 10);
-    if (count >= 1) return static_cast<int>(count > 64 ? 64 : count);
-  }
-  long online = sysconf(_SC_NPROCESSORS_ONLN);
-  return online >= 1 ? static_cast<int>(online > 64 ? 64 : online) : 1;
-}
 
 CommandLineOutcome ReadCommandLine(const std::vector<std::string>& args, RunState& state) {
   if (args.empty() || !IsOptionWord(args[0])) return CommandLineOutcome::kNotAnOption;
