@@ -554,6 +554,19 @@ TEST(DateShapes, NameOneDayPerCalendarDayInOneOfTheTwoDayNameShapes) {
   }
 }
 
+TEST(DateShapes, EveryDayNameHasItsTwinInTheOtherShape) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Thu Mar 01 2012", "2012-03-01"}, {"2012-03-01", "Thu Mar 01 2012"},
+      {"Fri Jun  2 2017", "2017-06-02"}, {"Unknown", ""},
+      {"2012-03-01T10:00", ""},          {"", ""},
+  };
+  for (const auto& [name, twin] : cases) {
+    std::string other = "stale";
+    OtherDayName(name, other);
+    EXPECT_EQ(other, twin) << name;
+  }
+}
+
 TEST(DateShapes, AYearlessDateCarriesTheYearOnIntoTheNextDates) {
   DateContext context;
   std::string name;

@@ -180,3 +180,12 @@ DayNaming NameDayOfDate(std::string_view text, DateContext& context, std::string
   WriteName(date, NameFamily::kWeekdayFirst, name);
   return DayNaming::kRenamed;
 }
+
+void OtherDayName(std::string_view name, std::string& other) {
+  CalendarDate date;
+  if (!IsDayNameShape(name, date)) {
+    other.clear();
+    return;
+  }
+  WriteName(date, name.size() == 10 ? NameFamily::kWeekdayFirst : NameFamily::kIso, other);
+}

@@ -34,3 +34,8 @@ enum class DayNaming {
 
 // Names the day of a date text and updates `context`.
 DayNaming NameDayOfDate(std::string_view text, DateContext& context, std::string& name);
+
+// The name a renamed day has in the other shape ("Thu Mar 01 2012" and
+// "2012-03-01"), so that a calendar day met in both keeps one record.
+// Empty when `name` is in neither shape.
+void OtherDayName(std::string_view name, std::string& other);

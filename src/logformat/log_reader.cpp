@@ -31,6 +31,7 @@ struct ReadingState {
   std::string lastDate;
   DateContext dates;    // the year for dates written without one
   std::string dayName;  // reused for the names of dates read into another shape
+  std::string otherDayName;
 };
 
 bool PartGiven(const LineTypeTable& table, const LineMatch& match, int part) {
@@ -65,8 +66,17 @@ size_t FindOrAddDay(DayTable& days, std::string_view date, size_t currentDay, in
 void MoveToDayOf(std::string_view date, DayTable& days, int verbosity, ReadingState& state) {
   DayNaming naming = NameDayOfDate(date, state.dates, state.dayName);
   if (naming == DayNaming::kNoYear) return;
-  std::string_view name = naming == DayNaming::kRenamed ? state.dayName : date;
-  state.currentDay = FindOrAddDay(days, name, state.currentDay, verbosity);
+  if (naming == DayNaming::kAsWritten) {
+    state.currentDay = FindOrAddDay(days, date, state.currentDay, verbosity);
+    return;
+  }
+  // A calendar day met before under its name in the other shape keeps it.
+  OtherDayName(state.dayName, state.otherDayName);
+  if (DayRecord* day = FindDay(days, state.otherDayName, verbosity)) {
+    state.currentDay = static_cast<size_t>(day - days.records.data());
+    return;
+  }
+  state.currentDay = FindOrAddDay(days, state.dayName, state.currentDay, verbosity);
 }
 
 // The day a log file's name carries, when the format reads one from it:
