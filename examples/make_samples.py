@@ -243,6 +243,51 @@ def hexchat(events, iso):
     return out
 
 
+def xchat_french(events):
+    """XChat 2 in a French locale: French month and texts, the session
+    line's date in English."""
+    out = []
+    for day, clock, kind, *args in tracked(events):
+        weekday, month, mday, year, iso_date = DAYS[day]
+        stamp = "mars %02d %s" % (mday, clock)
+        def line(prefix, message):
+            out.append("%s %s\t%s" % (stamp, prefix, message))
+        if kind == "open":
+            out.append("**** D\u00c9BUT DU JOURNAL \u00c0 " + ctime_text(day, clock, pad=" "))
+            out.append("")
+        elif kind == "close":
+            out.append("**** FIN DU JOURNAL \u00c0 " + ctime_text(day, clock, pad=" "))
+            out.append("")
+        elif kind == "self_join":
+            line("*", "Vous parlez maintenant sur " + CHANNEL)
+            line("*", "Le sujet de %s est : %s" % (CHANNEL, FIRST_TOPIC))
+            line("*", "Sujet de %s d\u00e9fini par %s \u00e0 Sun Mar  3 20:00:00 2024"
+                 % (CHANNEL, FIRST_TOPIC_BY))
+        elif kind == "join":
+            line("*", "%s (%s) a rejoint %s" % (args[0], HOSTS[args[0]], CHANNEL))
+        elif kind == "text":
+            line("<%s%s>" % (mode_char(args[0]), args[0]), args[1])
+        elif kind == "action":
+            line("*", "%s %s" % (args[0], args[1]))
+        elif kind == "notice":
+            line("-%s/%s-" % (args[0], CHANNEL), args[1])
+        elif kind == "topic":
+            line("*", "%s a chang\u00e9 le sujet en\u00a0: %s" % (args[0], args[1]))
+        elif kind == "mode":
+            line("*", "%s donne l'\u00e9tat d'op\u00e9rateur de canal \u00e0 %s" % (args[0], args[2]))
+            line("*", "%s active le mode +n %s" % (args[0], CHANNEL))
+        elif kind == "kick":
+            line("*", "%s a expuls\u00e9 %s de %s (%s)" % (args[0], args[1], CHANNEL, args[2]))
+        elif kind == "part":
+            line("*", "%s (%s) a quitt\u00e9 %s" % (args[0], HOSTS[args[0]], CHANNEL)
+                 + (' ("%s")' % args[1] if args[1] else ""))
+        elif kind == "quit":
+            line("*", "%s est parti (%s)" % (args[0], args[1]))
+        elif kind == "nick":
+            line("*", "%s s'appelle maintenant %s" % (args[0], args[1]))
+    return out
+
+
 def mirc(events):
     """mIRC 7 with "strip codes" off: the event colour before the timestamp,
     colour codes around an operator's nick."""
@@ -447,6 +492,7 @@ LAYOUTS = {
     "hexchat-iso": lambda events: hexchat(events, iso=True),
     "mirc": mirc,
     "limnoria": limnoria,
+    "xchat": xchat_french,
 }
 
 # The clients that write one file a day, dated by its name.

@@ -35,6 +35,7 @@ const BundledFormat kFormats[] = {
     {"mirc", "Tue Mar 05 2024", true},        {"eggdrop", "Tue Mar 05 2024", false},
     {"energymech", "2024-03-05", false},      {"znc", "2024-03-05", false},
     {"limnoria", "2024-03-05", false},        {"textual", "2024-03-05", false},
+    {"xchat", "Tue Mar 05 2024", true},
 };
 
 // The sample of a format: examples/<name>.log, or for the clients that

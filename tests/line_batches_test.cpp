@@ -147,7 +147,8 @@ TEST(ParallelClassificationTest, OneAndFourWorkersGiveTheSameRun) {
   int index = 0;
   std::vector<Case> all(std::begin(cases), std::end(cases));
   // Every bundled format on its sample log, verbosely.
-  for (const char* name : {"irssi", "weechat", "hexchat", "hexchat-iso", "mirc", "limnoria"}) {
+  for (const char* name : {"irssi", "weechat", "hexchat", "hexchat-iso", "mirc", "limnoria",
+                           "xchat"}) {
     std::string source = TALLYWICK_SOURCE_DIR;
     all.push_back({"-v -v -p " + source + "/formats/" + name + ".txt " + source + "/examples/" +
                        name + ".log",
