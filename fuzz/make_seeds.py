@@ -80,6 +80,9 @@ def format_seeds():
             yield case, data
     yield "macros", (b"text=^<([[:nick:]]+)@([[:uh:]]+)> (.*)$,nick,null,string\n"
                      b"act=[:nick:]x,nick\n")
+    yield "order_and_filename", (b"order=join, bogus,,join,null\r\norder=act\n"
+                                 b"filename=[._]([0-9]{8}|[0-9]{2}[A-Z][a-z]{2}[0-9]{4}),date\n"
+                                 b"FILENAME=(x\nfilename=\n")
     yield "parts", (b"text=(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)(l),null,null,null,null,null,"
                     b"null,null,null,null,null,null,nick,,string,\n"
                     b"act=x,time,nick, string ;comment\r\nact=y\njoin=\nbogus=z\n")
