@@ -681,8 +681,8 @@ TEST_F(LogReader, AnOrderTriesItsTypesFirst) {
   // "* bob has joined" is an action in table order and a join when joins
   // are tried first.
   std::string format = kFormat;
-  format.replace(format.find("join="), format.find('\n', format.find("join=")) - format.find("join="),
-                 "join=^\\* ([^ ]+) has joined$,nick");
+  size_t join = format.find("join=");
+  format.replace(join, format.find('\n', join) - join, "join=^\\* ([^ ]+) has joined$,nick");
   const std::string log = "* bob has joined\n* bob waves\n";
   for (int workers : {1, 2}) {
     Reset();

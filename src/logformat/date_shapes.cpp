@@ -117,8 +117,8 @@ bool ReadCompactOrTimed(std::string_view text, CalendarDate& date, NameFamily& f
     family = NameFamily::kWeekdayFirst;
     return Valid(date);
   }
-  if (text.size() > 11 && text[4] == '-' && text[7] == '-' && (text[10] == 'T' || text[10] == ' ') &&
-      IsDigit(text[11])) {
+  bool timeFollows = text.size() > 11 && (text[10] == 'T' || text[10] == ' ') && IsDigit(text[11]);
+  if (timeFollows && text[4] == '-' && text[7] == '-') {
     date = {DigitsAt(text, 0, 4), static_cast<int>(DigitsAt(text, 5, 2)),
             static_cast<int>(DigitsAt(text, 8, 2))};
     family = NameFamily::kIso;

@@ -154,7 +154,9 @@ bool ReadOtherDefinition(std::string_view key, std::string_view value, FormatRea
       return true;
     }
     defined = true;
-    if (comma != std::string_view::npos) ReadPartList(value.substr(comma + 1), keyword, table.fileName);
+    if (comma != std::string_view::npos) {
+      ReadPartList(value.substr(comma + 1), keyword, table.fileName);
+    }
   }
   return true;
 }
