@@ -149,12 +149,23 @@ TEST(TextRendering, LinkWords) {
   EXPECT_EQ(Render("mail joe@host.com"), "mail joe@host.com");
   EXPECT_EQ(Render("user:pw@host.com"), "<a href=\"ftp://user:pw@host.com\">user:pw@host.com</a>");
   EXPECT_EQ(Render("ftp.gnu.org/pub"), "<a href=\"ftp://ftp.gnu.org/pub\">ftp.gnu.org/pub</a>");
+  // "https://" is a marker of its own and, at the start of a word, needs no
+  // prefix; inside a longer word the word gets the usual one.
+  EXPECT_EQ(Render("https://example.io/x"),
+            "<a href=\"https://example.io/x\">https://example.io/x</a>");
+  EXPECT_EQ(Render("at https://example.org/x."),
+            "at <a href=\"https://example.org/x.\">https://example.org/x.</a>");
+  EXPECT_EQ(Render("https://me@host.io"), "<a href=\"https://me@host.io\">https://me@host.io</a>");
+  EXPECT_EQ(Render("see:https://a.io"), "<a href=\"http://see:https://a.io\">see:https://a.io</a>");
+  EXPECT_EQ(Render("www.a.io then https://b.io"),
+            "<a href=\"http://www.a.io\">www.a.io</a> then "
+            "<a href=\"https://b.io\">https://b.io</a>");
   // A marker anywhere in the word makes it a link; trailing punctuation
   // belongs to the word.
   EXPECT_EQ(Render("foo.company"), "<a href=\"http://foo.company\">foo.company</a>");
   EXPECT_EQ(Render("go to x.org!"), "go to <a href=\"http://x.org!\">x.org!</a>");
   // Markers compare case-sensitively.
-  EXPECT_EQ(Render("HTTP://X WWW.Y Z.COM"), "HTTP://X WWW.Y Z.COM");
+  EXPECT_EQ(Render("HTTP://X HTTPS://X WWW.Y Z.COM"), "HTTP://X HTTPS://X WWW.Y Z.COM");
   EXPECT_EQ(Render("a.ca b c.uk"),
             "<a href=\"http://a.ca\">a.ca</a> b <a href=\"http://c.uk\">c.uk</a>");
   // An ampersand is escaped in the address and in the shown text alike.
@@ -182,6 +193,8 @@ TEST(TextRendering, FindLinkWordUsesProgressRule) {
   EXPECT_EQ(FindLinkWord("wwww.x.org", 0), 0u);
   EXPECT_EQ(FindLinkWord("a ..com", 0), 2u);
   EXPECT_EQ(FindLinkWord("plain words", 0), 11u);
+  EXPECT_EQ(FindLinkWord("go https://x", 0), 3u);
+  EXPECT_EQ(FindLinkWord("httpss://x https://y", 0), 11u);
   // The word never begins before the scan start.
   EXPECT_EQ(FindLinkWord("abcwww.x", 3), 3u);
   EXPECT_EQ(FindLinkWord("a.com b", 5), 7u);
