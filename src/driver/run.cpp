@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include "driver/help.h"
 #include "driver/page_output.h"
 #include "logformat/log_reader.h"
 #include "logformat/pattern_size.h"
@@ -245,6 +246,8 @@ void ApplyExclusionFile(FILE* in, NickTable& nicks) {
 }
 
 int RunTallywick(const std::vector<std::string>& args) {
+  FirstWordRequest request = RequestOfFirstWord(args);
+  if (request != FirstWordRequest::kRun) return AnswerFirstWord(request, stdout);
   RunState state;
   state.startTime = RunClock();
   srand(static_cast<unsigned>(state.startTime));
