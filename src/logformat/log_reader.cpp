@@ -1,6 +1,8 @@
 #include "logformat/log_reader.h"
 
+#include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -131,10 +133,14 @@ LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
   for (int type = kTypeText; type < kLineTypeCount; ++type) {
     const CompiledRegex& pattern = table.types[type].pattern;
     if (!pattern.compiled) continue;
-    if (regexec(&pattern.re, line, kMatchPositions, match.positions, 0) == 0) {
+    int result = regexec(&pattern.re, line, kMatchPositions, match.positions, 0);
+    if (result == 0) {
       match.type = static_cast<LineType>(type);
       return match;
     }
+    // The matcher's tables grow with the line; without memory for them the
+    // line is not known to be unmatched, and the run cannot go on.
+    if (result == REG_ESPACE) throw std::bad_alloc();
   }
   match.type = kTypeNull;
   return match;
@@ -180,6 +186,7 @@ bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
     }
   }
   if (batch.readError) {
+    errno = batch.readErrno;  // saved where the read failed, maybe on another thread
     perror("fgets");
     return false;
   }
@@ -197,6 +204,7 @@ bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& 
   state.currentDay = static_cast<size_t>(undated - store.days.records.data());
   ClearRecentLines(recent);
 
+  workers = AffordableWorkers(table, workers);
   if (workers > 1) {
     auto classifier = StartParallelClassifier(in, table, workers);
     for (;;) {
