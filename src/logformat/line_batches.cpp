@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 
 #include "logformat/pattern_size.h"
@@ -246,6 +247,7 @@ void StopParallelClassifier(ParallelClassifier* c) {
 
 std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallelClassifier(
     FILE* in, const LineTypeTable& table, int workers) {
+  if (workers < 2) return {nullptr, StopParallelClassifier};
   std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> c(new ParallelClassifier,
                                                                       StopParallelClassifier);
   c->source.in = in;
@@ -262,8 +264,15 @@ std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallel
       if (CopyLineTypeTable(table, *copy)) own = copy.get();
       c->tables.push_back(std::move(copy));
     }
-    c->workers.emplace_back(ClassifyWorker, std::ref(*c), std::cref(*own));
+    // The system may refuse a thread (a memory or process limit): the
+    // workers started so far do the work, or the caller reads alone.
+    try {
+      c->workers.emplace_back(ClassifyWorker, std::ref(*c), std::cref(*own));
+    } catch (const std::system_error&) {
+      break;
+    }
   }
+  if (c->workers.empty()) c.reset();
   return c;
 }
 

@@ -75,6 +75,7 @@ int AffordableWorkers(const LineTypeTable& table, int requested);
 // been taken.
 struct ParallelClassifier;
 
+// Empty for fewer than two workers, or when the system starts no thread.
 std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallelClassifier(
     FILE* in, const LineTypeTable& table, int workers);
 

@@ -133,14 +133,17 @@ LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
   for (int type = kTypeText; type < kLineTypeCount; ++type) {
     const CompiledRegex& pattern = table.types[type].pattern;
     if (!pattern.compiled) continue;
+    errno = 0;
     int result = regexec(&pattern.re, line, kMatchPositions, match.positions, 0);
     if (result == 0) {
       match.type = static_cast<LineType>(type);
       return match;
     }
     // The matcher's tables grow with the line; without memory for them the
-    // line is not known to be unmatched, and the run cannot go on.
-    if (result == REG_ESPACE) throw std::bad_alloc();
+    // line is not known to be unmatched, and the run cannot go on. The C
+    // library's matcher reports that as no match, so errno tells the two
+    // apart.
+    if (result == REG_ESPACE || errno == ENOMEM) throw std::bad_alloc();
   }
   match.type = kTypeNull;
   return match;
@@ -205,13 +208,11 @@ bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& 
   ClearRecentLines(recent);
 
   workers = AffordableWorkers(table, workers);
-  if (workers > 1) {
-    auto classifier = StartParallelClassifier(in, table, workers);
-    for (;;) {
-      const LineBatch& batch = NextClassifiedBatch(*classifier);
-      if (!ConsumeBatch(batch, table, config, processedBytes, store, recent, state)) return false;
-      if (batch.endOfStream) return true;
-    }
+  auto classifier = StartParallelClassifier(in, table, workers);
+  while (classifier) {
+    const LineBatch& batch = NextClassifiedBatch(*classifier);
+    if (!ConsumeBatch(batch, table, config, processedBytes, store, recent, state)) return false;
+    if (batch.endOfStream) return true;
   }
   BatchSource source;
   source.in = in;
