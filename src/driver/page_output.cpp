@@ -104,9 +104,3 @@ bool FinishPageOutput(PageOutput& output) {
   if (failed) unlink(output.tempPath.c_str());
   return !failed;
 }
-
-void AbandonPageOutput(PageOutput& output) {
-  if (output.stream != nullptr && !output.isStdout) fclose(output.stream);
-  if (!output.tempPath.empty()) unlink(output.tempPath.c_str());
-  output.stream = nullptr;
-}

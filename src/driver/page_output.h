@@ -20,6 +20,3 @@ bool OpenPageOutput(const std::string& path, PageOutput& output);
 // the target. On any failure reports it with perror, removes the temporary
 // file and returns false.
 bool FinishPageOutput(PageOutput& output);
-
-// Closes and removes a temporary output without replacing the target.
-void AbandonPageOutput(PageOutput& output);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "logformat/format_file.h"
-#include "logformat/log_reader.h"
+#include "logformat/classification.h"
 
 // One line of a batch: its text is zero-terminated in the batch's bytes,
 // newline and ANSI sequences removed.
@@ -75,7 +75,9 @@ int AffordableWorkers(const LineTypeTable& table, int requested);
 // been taken.
 struct ParallelClassifier;
 
+// Starts the workers on `in`; they stop when the returned handle goes.
 // Empty for fewer than two workers, or when the system starts no thread.
+// REQUIRES: `in` and `table` outlive the handle.
 std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallelClassifier(
     FILE* in, const LineTypeTable& table, int workers);
 
