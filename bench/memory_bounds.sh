@@ -88,6 +88,17 @@ measure_run() {
   rm -f "$stats" "$stats.err"
 }
 
+# thread_rows FORMAT LOG THREADS...: a table row of one run for each number
+# of classifying threads.
+thread_rows() {
+  local format="$1" log="$2" threads wall rss status
+  shift 2
+  for threads in "$@"; do
+    read -r wall rss status <<<"$(measure_run 0 TALLYWICK_THREADS="$threads" -- -p "$format" -o "$BUILD/page.html" "$log")"
+    printf "| %7s | %6s | %11s |\n" "$threads" "$wall" "$rss"
+  done
+}
+
 # The page's own counts: days in the reporting period and visitors.
 page_counts() {
   grep -o 'During this [0-9-]*-day reporting period a total of [0-9]* persons' "$BUILD/page.html" |
@@ -200,10 +211,7 @@ if section 4; then
         printf '\n10:01 <small> between the giants\n'
       done; } >"$eight"
   fi
-  for threads in 1 8; do
-    read -r wall rss status <<<"$(measure_run 0 TALLYWICK_THREADS=$threads -- -p "$FORMAT" -o "$BUILD/page.html" "$eight")"
-    printf "| %7s | %6s | %11s |\n" "$threads" "$wall" "$rss"
-  done
+  thread_rows "$FORMAT" "$eight" 1 8
 fi
 
 if section 5; then
@@ -214,10 +222,7 @@ if section 5; then
   echo "|---------|--------|-------------|"
   large="$BUILD/large-format.txt"
   sed 's/^text=^/text=^(z{30000}z{18000})?/' "$FORMAT" >"$large"
-  for threads in 1 64; do
-    read -r wall rss status <<<"$(measure_run 0 TALLYWICK_THREADS=$threads -- -p "$large" -o "$BUILD/page.html" "$small")"
-    printf "| %7s | %6s | %11s |\n" "$threads" "$wall" "$rss"
-  done
+  thread_rows "$large" "$small" 1 64
 fi
 
 if section 6; then
