@@ -430,7 +430,7 @@ RunResult RunLimited(const Workspace& work, size_t limitMiB, const std::string& 
 }  // namespace
 
 // A line's text ends at its first zero byte; the bytes after it are read
-// and dropped, so a gigabyte of zero bytes, as a log or as the exclusion
+// and dropped, so 512 MiB of zero bytes, as a log or as the exclusion
 // file, is read in the memory of a small log.
 TEST(HostileInput, ZeroBytesAreReadInFlatMemory) {
 #ifdef __SANITIZE_ADDRESS__
@@ -438,7 +438,7 @@ TEST(HostileInput, ZeroBytesAreReadInFlatMemory) {
 #endif
   Workspace work;
   std::string logPath = work.Add("channel.log", "10:00 <alice> hello there\n10:01 <bob> hi\n");
-  std::string zeros = "head -c 1073741824 /dev/zero";
+  std::string zeros = "head -c 536870912 /dev/zero";
   for (const char* threads : {"1", "2"}) {
     RunResult log = RunLimited(work, 256, zeros, {"-p", work.format, "-o", work.page, "-"}, threads);
     ASSERT_NE(log.status, 124) << "the shell cannot limit memory";
