@@ -1,4 +1,5 @@
-// Nicks made to collide in an unkeyed hash index: ordinary nine-character
+// Nicks made to collide in an unkeyed hash index, and a measure of how well
+// an index spreads names. The nicks: ordinary nine-character
 // IRC nicks whose 64-bit FNV-1a hashes (the fixed, public hash the nick
 // index once used) agree in their low `bits` bits, so that an index of up
 // to 2^bits slots puts them all on one slot. Used by the nick table
@@ -11,6 +12,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -78,6 +80,22 @@ inline std::vector<std::string> FnvCollidingNicks(size_t count, int bits) {
     }
   }
   return nicks;
+}
+
+// The longest run of consecutive occupied slots (-1 marks an empty one) of
+// an open-addressing index, wrapping round: what the slowest lookup may
+// have to step over.
+inline size_t LongestOccupiedRun(const std::vector<int32_t>& slots) {
+  size_t size = slots.size();
+  size_t start = 0;  // an empty slot, where runs can be counted from
+  while (start < size && slots[start] >= 0) ++start;
+  if (start == size) return size;
+  size_t longest = 0, run = 0;
+  for (size_t step = 1; step <= size; ++step) {
+    run = slots[(start + step) % size] >= 0 ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  return longest;
 }
 
 }  // namespace colliding_nicks

@@ -7,7 +7,7 @@
 //
 // Build and run from the top of the repository:
 //   g++ -std=c++20 -O2 -Wall -Wextra -Werror -Isrc -I. bench/nick_table_bench.cpp
-//   src/stats/tables.cpp src/stats/samples.cpp -o /tmp/nick_table_bench
+//   src/stats/tables.cpp src/stats/samples.cpp src/stats/text_basics.cpp -o /tmp/nick_table_bench
 //   /tmp/nick_table_bench [nick count]
 #include <chrono>
 #include <cstdio>
@@ -74,7 +74,7 @@ bool TimeTable(const char* what, const std::vector<std::string>& nicks, NickTabl
       "%zu %s nicks: find+add %.3f s (%.0f ns each), find in another case %.3f s (%.0f ns "
       "each), longest run of slots %zu\n",
       count, what, addSeconds, addSeconds * 1e9 / count, findSeconds, findSeconds * 1e9 / count,
-      LongestOccupiedRun(table.index));
+      colliding_nicks::LongestOccupiedRun(table.index.slots));
   return true;
 }
 

@@ -175,12 +175,11 @@ TEST(NickTable, NamesMadeToCollideInAnUnkeyedHashStaySpreadOut) {
   ASSERT_EQ(table.index.slots.size(), 65536u);
   // Linear probing at half load makes runs of a few dozen slots; names that
   // all landed on one slot would make a run of all 20,000.
-  EXPECT_LT(LongestOccupiedRun(table.index), 200u);
+  EXPECT_LT(colliding_nicks::LongestOccupiedRun(table.index.slots), 200u);
   for (const std::string& nick : crafted) EXPECT_NE(FindNick(table, nick), nullptr);
 
-  NameIndex wrapping;
-  wrapping.slots = {0, 1, -1, 2, -1, 3, 4};  // the run 3, 4, 0, 1 wraps round
-  EXPECT_EQ(LongestOccupiedRun(wrapping), 4u);
+  // The measure itself: the run 3, 4, 0, 1 wraps round.
+  EXPECT_EQ(colliding_nicks::LongestOccupiedRun({0, 1, -1, 2, -1, 3, 4}), 4u);
 
   NickTable other;
   AddNick(other, "a");

@@ -217,19 +217,6 @@ void RemoveMarkedNicks(NickTable& table, const std::vector<bool>& marked) {
   IndexRebuild(table.index, static_cast<int32_t>(kept), RecordNames(table));
 }
 
-size_t LongestOccupiedRun(const NameIndex& index) {
-  size_t size = index.slots.size();
-  size_t start = 0;  // an empty slot, where runs can be counted from
-  while (start < size && index.slots[start] >= 0) ++start;
-  if (start == size) return size;
-  size_t longest = 0, run = 0;
-  for (size_t step = 1; step <= size; ++step) {
-    run = index.slots[(start + step) % size] >= 0 ? run + 1 : 0;
-    longest = std::max(longest, run);
-  }
-  return longest;
-}
-
 DayRecord* FindDay(DayTable& table, std::string_view date, int verbosity) {
   if (verbosity > 1) {
     // The scan the diagnostics describe: every record compared, in order.

@@ -89,9 +89,6 @@ void RemoveNick(NickTable& table, std::string_view nick);
 void MarkNick(const NickTable& table, std::string_view nick, std::vector<bool>& marked);
 void RemoveMarkedNicks(NickTable& table, const std::vector<bool>& marked);
 
-// The longest run of consecutive occupied slots of an index, wrapping
-// round: what the slowest lookup may have to step over.
-size_t LongestOccupiedRun(const NameIndex& index);
 
 // Finds a day by name, without regard to case. Above verbosity 1 every
 // record compared is reported, in table order.
