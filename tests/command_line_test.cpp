@@ -8,6 +8,7 @@
 
 #include "driver/page_output.h"
 #include "driver/run.h"
+#include "report/page.h"
 #include "run_binary.h"
 #include "stats/tables.h"
 
@@ -434,6 +435,48 @@ TEST(ProgramRun, ARunWithoutAFormatEndsWith255) {
   EXPECT_EQ(missing.err,
             "fopen: No such file or directory\nNo log format file - unable to continue\n");
   EXPECT_FALSE(FileExists(work / "out.html"));
+}
+
+// Help and version answer the first word only; anywhere else "-h" is an
+// unknown option, and "--help" or "--version" are too.
+TEST(ProgramRun, HelpAndVersionAnswerTheFirstWordOnly) {
+  Workspace work;
+  const std::string usage = RunIn(work, {"--help"}).out;
+  EXPECT_EQ(usage.rfind("Usage: tallywick -p format-file [option ...] [log-file ...]\n", 0), 0u);
+  const std::string version = std::string(kProgramName) + " " + kProgramVersion + "\n";
+  const std::string noFormat = "No log format file - unable to continue\n";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"-h"}, 0, usage, ""},
+           {{"--help", "-p", "format.txt", "-o", "out.html", "channel.log"}, 0, usage, ""},
+           {{"--version"}, 0, version, ""},
+           {{"--version", "-h"}, 0, version, ""},
+           {{"-v", "-h"}, 255, "", "Unknown option -h" + noFormat},
+           {{"-help"}, 255, "", "Unknown option -help" + noFormat},
+           {{"--versions"}, 255, "", "Unknown option --versions" + noFormat},
+           {{"-", "--help"}, 255, "", noFormat},
+       }) {
+    RunResult run = RunIn(work, c.args);
+    EXPECT_EQ(run.status, c.status) << c.args[0] << " " << c.args.size();
+    EXPECT_EQ(run.out, c.out) << c.args[0] << " " << c.args.size();
+    EXPECT_EQ(run.err, c.err) << c.args[0] << " " << c.args.size();
+  }
+  EXPECT_FALSE(FileExists(work / "out.html"));
+
+  RunResult later = RunIn(work, {"-p", "format.txt", "-h", "-o", "out.html", "channel.log"});
+  EXPECT_EQ(later.status, 0);
+  EXPECT_EQ(later.err, "Unknown option -h");
+  EXPECT_TRUE(FileExists(work / "out.html"));
+
+  RunOptions toFullStdout;
+  toFullStdout.stdoutPath = "/dev/full";
+  RunResult full = RunIn(work, {"--version"}, toFullStdout);
+  EXPECT_EQ(full.status, 255);
+  EXPECT_EQ(full.err, "standard output: No space left on device\n");
 }
 
 TEST(ProgramRun, FormatFileFailuresEndWith255) {

@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include "driver/help.h"
 #include "driver/page_output.h"
 #include "logformat/log_reader.h"
 #include "logformat/pattern_size.h"
@@ -274,6 +275,8 @@ bool ApplyExclusionFile(FILE* in, NickTable& nicks) {
 namespace {
 
 int RunPhases(const std::vector<std::string>& args) {
+  FirstWordRequest request = RequestOfFirstWord(args);
+  if (request != FirstWordRequest::kRun) return AnswerFirstWord(request, stdout);
   RunState state;
   state.startTime = RunClock();
   srand(static_cast<unsigned>(state.startTime));
