@@ -18,6 +18,7 @@ struct LineMatch {
 
 // Tries the patterns of types 1 to 11 in the table's order (the order of the
 // types unless the format gave another); the first that matches decides.
+// Throws std::bad_alloc when the matcher runs out of memory.
 // REQUIRES: `line` is zero-terminated.
 LineMatch ClassifyLine(const LineTypeTable& table, const char* line);
 
