@@ -43,7 +43,11 @@ compare() {
 compare demo examples/demo/format.txt examples/demo/channel.log
 for format in formats/*.txt; do
   client="$(basename "$format" .txt)"
-  [ -f "examples/$client.log" ] && compare "sample $client" "$format" "examples/$client.log"
+  if [ -f "examples/$client.log" ]; then
+    compare "sample $client" "$format" "examples/$client.log"
+  elif [ -d "examples/$client" ]; then  # clients that write a file a day
+    compare "sample $client" "$format" "examples/$client"/*
+  fi
 done
 if [ -d "$REAL" ]; then
   for folder in "$REAL"/*/; do

@@ -1,11 +1,13 @@
 #include "logformat/classification.h"
 
+#include <cerrno>
 #include <cstring>
+#include <new>
 
 LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
   LineMatch match;
   size_t length = strlen(line);
-  for (int type = kTypeText; type < kLineTypeCount; ++type) {
+  for (LineType type : table.order) {
     const LineTypeEntry& entry = table.types[type];
     if (!entry.pattern.compiled) continue;
     // The own matcher gives what regexec gives; a line it leaves undecided
@@ -13,11 +15,19 @@ LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
     RegexOutcome outcome = RegexOutcome::kUndecided;
     if (entry.own != nullptr) outcome = RunRegexMatcher(*entry.own, line, length, match.positions);
     if (outcome == RegexOutcome::kNoMatch) continue;
-    if (outcome == RegexOutcome::kMatch ||
-        regexec(&entry.pattern.re, line, kMatchPositions, match.positions, 0) == 0) {
-      match.type = static_cast<LineType>(type);
+    errno = 0;
+    int result = outcome == RegexOutcome::kMatch
+                     ? 0
+                     : regexec(&entry.pattern.re, line, kMatchPositions, match.positions, 0);
+    if (result == 0) {
+      match.type = type;
       return match;
     }
+    // The matcher's tables grow with the line; without memory for them the
+    // line is not known to be unmatched, and the run cannot go on. The C
+    // library's matcher reports that as no match, so errno tells the two
+    // apart.
+    if (result == REG_ESPACE || errno == ENOMEM) throw std::bad_alloc();
   }
   match.type = kTypeNull;
   return match;

@@ -5,16 +5,31 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 #include "logformat/format_file.h"
 #include "stats/accounting.h"
 #include "stats/stats_store.h"
 
+// What the reader is told of one log file and tells of it afterwards.
+struct LogFileReading {
+  // The file's name, whose date a format's "filename" definition may read;
+  // empty for standard input, which has none.
+  std::string_view name;
+  uint64_t lines = 0;  // every line read, empty ones included
+  // Lines by the type that matched them; kTypeNull counts the lines that no
+  // type matched.
+  uint64_t linesOfType[kLineTypeCount] = {};
+};
+
 // Reads `in` to its end, adding every byte read to `processedBytes`.
 // Returns false after a bad hour or a read error, when the message is
 // already written and the run must end with status 255. With more than one
-// worker, lines are classified on that many threads; everything else
-// happens in line order on the calling thread, so the outcome is the same.
+// worker, lines are classified on up to that many threads (fewer for a
+// format too large to copy for each); everything else happens in line
+// order on the calling thread, so the outcome is the same. Throws
+// std::bad_alloc when memory runs out.
 // The recent lines that kicks quote start empty in every file.
 bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
-                  uint64_t& processedBytes, StatsStore& store, int workers = 1);
+                  uint64_t& processedBytes, StatsStore& store, int workers = 1,
+                  LogFileReading* file = nullptr);
