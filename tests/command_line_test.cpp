@@ -1,6 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <regex.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 #include <cstdlib>
 #include <string>
@@ -435,6 +441,150 @@ TEST(PageOutput, AnOutputThatCannotBeOpenedIsRefused) {
   PageOutput folder;
   EXPECT_FALSE(OpenPageOutput(dir.path.string(), folder));
   EXPECT_TRUE(FolderEntries(dir.path).empty());
+}
+
+TEST(PageOutput, ALinkInASharedFolderIsFollowedOnlyWhenItsOwnerMayBeTrusted) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give a link to another user";
+  const uid_t me = geteuid();
+  const uid_t other = 4242;
+  struct Case {
+    mode_t folderMode;
+    uid_t folderOwner;
+    uid_t linkOwner;
+    bool followed;
+    const char* what;
+  };
+  const Case cases[] = {
+      {01777, me, other, false, "another user's link in a shared folder"},
+      {01777, other, other, true, "the folder owner's own link"},
+      {01777, 4343, me, true, "the running user's own link"},
+      {00777, me, other, true, "a folder without the sticky bit"},
+      {01775, me, other, true, "a sticky folder that not everybody may write"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    std::string shared = dir / "shared";
+    std::filesystem::create_directories(dir.path / "site/pages");
+    ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(shared.c_str(), c.folderMode), 0);
+    ASSERT_EQ(chown(shared.c_str(), c.folderOwner, static_cast<gid_t>(-1)), 0);
+    std::string real = dir / "site/real.html";
+    WriteFile(real, "old\n");
+    std::string link = shared + "/page.html";
+    std::string folderLink = shared + "/pages";
+    ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+    ASSERT_EQ(symlink((dir / "site/pages").c_str(), folderLink.c_str()), 0);
+    ASSERT_EQ(lchown(link.c_str(), c.linkOwner, static_cast<gid_t>(-1)), 0);
+    ASSERT_EQ(lchown(folderLink.c_str(), c.linkOwner, static_cast<gid_t>(-1)), 0);
+
+    PagePath where;
+    EXPECT_EQ(ResolvePagePath(link, where), c.followed) << c.what;
+    EXPECT_EQ(c.followed ? where.target : where.refusedLink, c.followed ? real : link) << c.what;
+    // A link to a folder on the way to the page is held to the same rule.
+    PagePath through;
+    EXPECT_EQ(ResolvePagePath(folderLink + "/index.html", through), c.followed) << c.what;
+    EXPECT_EQ(c.followed ? through.target : through.refusedLink,
+              c.followed ? dir / "site/pages/index.html" : folderLink)
+        << c.what;
+    if (c.followed) continue;
+
+    StderrCapture capture;
+    PageOutput output;
+    EXPECT_FALSE(OpenPageOutput(link, output)) << c.what;
+    EXPECT_EQ(capture.Text(), "tallywick: refusing to write the page " + link +
+                                  ": the symbolic link " + link +
+                                  " is in a sticky, world-writable folder and belongs to neither "
+                                  "you nor the folder's owner\n");
+    EXPECT_EQ(ReadFile(real), "old\n");
+    EXPECT_EQ(FolderEntries(dir.path / "site"), (std::vector<std::string>{"pages", "real.html"}));
+    EXPECT_EQ(FolderEntries(shared), (std::vector<std::string>{"page.html", "pages"}));
+  }
+}
+
+TEST(PageOutput, PathsThroughTheRunsOwnDescriptorsNameThem) {
+  TempDir dir;
+  std::string path = dir / "run.log";
+  WriteFile(path, "earlier\n");
+  int appending = open(path.c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(appending, 0);
+  std::string own = "/proc/self/fd/" + std::to_string(appending);
+  const std::pair<std::string, int> cases[] = {
+      {"/dev/stdout", 1}, {"/dev/stderr", 2},       {"/dev/fd/1", 1},
+      {own, appending},   {"/proc/self/fd/0", 0},   {"/dev/null", -1},
+      {path, -1},         {dir / "new.html", -1},
+  };
+  for (const auto& [name, descriptor] : cases) {
+    PagePath where;
+    EXPECT_TRUE(ResolvePagePath(name, where)) << name;
+    EXPECT_EQ(where.descriptor, descriptor) << name;
+  }
+
+  // The page goes through the descriptor, after what its file held.
+  PageOutput output;
+  ASSERT_TRUE(OpenPageOutput(own, output));
+  EXPECT_TRUE(output.tempPath.empty());
+  fputs("the page\n", output.stream);
+  ASSERT_TRUE(FinishPageOutput(output));
+  EXPECT_NE(fcntl(appending, F_GETFD), -1) << "the run's own descriptor must stay open";
+  close(appending);
+  EXPECT_EQ(ReadFile(path), "earlier\nthe page\n");
+  EXPECT_EQ(FolderEntries(dir.path), std::vector<std::string>{"run.log"});
+}
+
+TEST(PageOutput, ASignalDuringTheWriteRemovesTheTemporaryPage) {
+  // Each signal, and the same signal ignored as the run started (nohup):
+  // then it stays ignored and the page is completed.
+  const std::pair<int, bool> cases[] = {
+      {SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGHUP, true}, {SIGTERM, true}};
+  for (const auto& [signal, ignored] : cases) {
+    TempDir dir;
+    std::string page = dir / "page.html";
+    WriteFile(page, "old\n");
+    fflush(stdout);
+    fflush(stderr);
+    pid_t pid = fork();
+    if (pid == 0) {
+      if (ignored) ::signal(signal, SIG_IGN);
+      PageOutput output;
+      if (!OpenPageOutput(page, output)) _exit(3);
+      fputs("half a page", output.stream);
+      fflush(output.stream);
+      raise(signal);
+      fputs(" and the rest\n", output.stream);
+      _exit(FinishPageOutput(output) ? 0 : 4);
+    }
+    int raw = 0;
+    ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+    std::string what = std::string(strsignal(signal)) + (ignored ? ", ignored" : "");
+    if (ignored) {
+      EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << what << ": status " << raw;
+      EXPECT_EQ(ReadFile(page), "half a page and the rest\n") << what;
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == signal) << what << ": status " << raw;
+      EXPECT_EQ(ReadFile(page), "old\n") << what;
+    }
+    EXPECT_EQ(FolderEntries(dir.path), std::vector<std::string>{"page.html"}) << what;
+  }
+
+  // Once the page is finished or abandoned, the signals act as before.
+  TempDir dir;
+  struct sigaction before;
+  sigaction(SIGTERM, nullptr, &before);
+  for (bool finish : {true, false}) {
+    PageOutput output;
+    ASSERT_TRUE(OpenPageOutput(dir / "page.html", output));
+    struct sigaction during;
+    sigaction(SIGTERM, nullptr, &during);
+    EXPECT_NE(during.sa_handler, before.sa_handler);
+    if (finish) {
+      EXPECT_TRUE(FinishPageOutput(output));
+    } else {
+      AbandonPageOutput(output);
+    }
+    struct sigaction after;
+    sigaction(SIGTERM, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler) << (finish ? "finished" : "abandoned");
+  }
 }
 
 // ---- Whole runs of the program ----
