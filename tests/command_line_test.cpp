@@ -88,6 +88,25 @@ RunResult RunIn(const Workspace& work, const std::vector<std::string>& args,
   return RunProgram(TALLYWICK_BINARY, args, options);
 }
 
+// Runs a /bin/sh command line in the workspace with the environment every
+// run has, for redirections the tests cannot make otherwise; "$B" is the
+// program. Returns the exit status, -1 when it did not exit.
+int ShellIn(const Workspace& work, const std::string& command) {
+  std::string line = "cd '" + work.dir.path.string() + "' && B='" + TALLYWICK_BINARY +
+                     "' && export SOURCE_DATE_EPOCH=1000000000 TZ=UTC && " + command;
+  int raw = std::system(line.c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// The files of a folder with what each holds.
+std::map<std::string, std::string> FolderContents(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> contents;
+  for (const std::string& name : FolderEntries(folder)) {
+    contents[name] = ReadFile((folder / name).string());
+  }
+  return contents;
+}
+
 mode_t ModeOf(const std::string& path) {
   struct stat st;
   EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
@@ -742,6 +761,90 @@ TEST(ProgramRun, WriteFailuresAreReportedAndKeepTheOldPage) {
   EXPECT_EQ(ReadFile(work / "out.html"), "the old page\n");
   EXPECT_EQ(FolderEntries(work.dir.path),
             (std::vector<std::string>{"channel.log", "format.txt", "out.html"}));
+
+  // The same when the limit's signal is left to its own action, as a shell
+  // leaves it.
+  EXPECT_EQ(ShellIn(work, "ulimit -f 4 && \"$B\" -p format.txt -o out.html channel.log 2> err"),
+            255);
+  EXPECT_EQ(ReadFile(work / "err"), "out.html: File too large\n");
+  EXPECT_EQ(ReadFile(work / "out.html"), "the old page\n");
+  EXPECT_EQ(FolderEntries(work.dir.path),
+            (std::vector<std::string>{"channel.log", "err", "format.txt", "out.html"}));
+}
+
+TEST(ProgramRun, APageNamingAnInputIsRefusedBeforeAnyLogIsRead) {
+  Workspace work;
+  work.Add("settings.conf", "channame=tallytest\n");
+  work.Add("exclude.txt", "marrowby\n");
+  ASSERT_EQ(link((work / "channel.log").c_str(), (work / "hard.log").c_str()), 0);
+  ASSERT_EQ(symlink("channel.log", (work / "link.html").c_str()), 0);
+  const std::map<std::string, std::string> before = FolderContents(work.dir.path);
+  const std::vector<std::string> common = {"-p", "format.txt", "-r", "settings.conf",
+                                           "-b", "exclude.txt"};
+  // The page, the log operands, and the input the refusal names.
+  struct Case {
+    std::string page;
+    std::vector<std::string> logs;
+    std::string input;
+  };
+  const Case cases[] = {
+      {"channel.log", {"channel.log"}, "channel.log"},
+      {"format.txt", {"channel.log"}, "format.txt"},
+      {"settings.conf", {"channel.log"}, "settings.conf"},
+      {"exclude.txt", {"channel.log"}, "exclude.txt"},
+      {"hard.log", {"channel.log"}, "channel.log"},      // another name of the same file
+      {"link.html", {"channel.log"}, "channel.log"},     // a link to it
+      {"./channel.log", {"gone.log", "channel.log"}, "channel.log"},  // not even tried
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = common;
+    args.insert(args.end(), {"-v", "-o", c.page});
+    args.insert(args.end(), c.logs.begin(), c.logs.end());
+    RunResult run = RunIn(work, args);
+    EXPECT_EQ(run.status, 255) << c.page;
+    EXPECT_EQ(run.out, "") << c.page;
+    EXPECT_EQ(run.err,
+              "tallywick: refusing to write the page " + c.page + " over the input " + c.input + "\n");
+    EXPECT_TRUE(FolderContents(work.dir.path) == before) << c.page << " changed a file";
+  }
+
+  // Standard input is compared as the file it is.
+  EXPECT_EQ(ShellIn(work, "\"$B\" -p format.txt -o channel.log - < channel.log 2> err"), 255);
+  EXPECT_EQ(ReadFile(work / "err"),
+            "tallywick: refusing to write the page channel.log over the input standard input\n");
+  std::filesystem::remove(work.dir.path / "err");
+  EXPECT_TRUE(FolderContents(work.dir.path) == before);
+}
+
+TEST(ProgramRun, APageForAStreamTheRunHoldsIsWrittenIntoIt) {
+  Workspace work;
+  ASSERT_EQ(RunIn(work, {"-p", "format.txt", "-o", "ref.html", "channel.log"}).status, 0);
+  const std::string page = ReadFile(work / "ref.html");
+  ASSERT_TRUE(page.ends_with("</center></body></html>"));
+
+  // Into a pipe.
+  EXPECT_EQ(ShellIn(work, "{ \"$B\" -p format.txt -o /dev/stdout channel.log; echo $? > status; } "
+                          "| cat > piped.html"),
+            0);
+  EXPECT_EQ(ReadFile(work / "status"), "0\n");
+  EXPECT_EQ(ReadFile(work / "piped.html"), page);
+
+  // Appended to a file the run was given open: what it held stays.
+  const std::pair<std::string, std::string> cases[] = {
+      {"/dev/stdout", ">> out.log"},    {"/dev/stderr", "2>> out.log"},
+      {"/dev/fd/3", "3>> out.log"},     {"/proc/self/fd/3", "3>> out.log"},
+      {"out.log", ">> out.log"},
+  };
+  for (const auto& [output, redirect] : cases) {
+    work.Add("out.log", "earlier\n");
+    EXPECT_EQ(ShellIn(work, "\"$B\" -p format.txt -o " + output + " channel.log " + redirect), 0)
+        << output;
+    EXPECT_EQ(test_support::FirstDifference("earlier\n" + page, ReadFile(work / "out.log")), "")
+        << output;
+  }
+  EXPECT_EQ(FolderEntries(work.dir.path),
+            (std::vector<std::string>{"channel.log", "format.txt", "out.log", "piped.html",
+                                      "ref.html", "status"}));
 }
 
 TEST(ProgramRun, APageReplacesTheOldOneInPlace) {
