@@ -51,8 +51,10 @@ Fixture& TheFixture() {
       }
       fclose(in);
     }
-    if (regcomp(&f->quitIgnore.re, SettingValue(f->settings, "ignore_quits").c_str(), 0) != 0 ||
-        regcomp(&f->kickIgnore.re, SettingValue(f->settings, "ignore_kicks").c_str(), 0) != 0) {
+    const std::string& quits = SettingValue(f->settings, SettingKey::kIgnoreQuits);
+    const std::string& kicks = SettingValue(f->settings, SettingKey::kIgnoreKicks);
+    if (regcomp(&f->quitIgnore.re, quits.c_str(), 0) != 0 ||
+        regcomp(&f->kickIgnore.re, kicks.c_str(), 0) != 0) {
       abort();
     }
     f->quitIgnore.compiled = f->kickIgnore.compiled = true;
@@ -132,8 +134,9 @@ ReadOutcome ReadLog(const std::string& log, const LineTypeTable& format, int wor
   outcome.digest = Digest(store, bytes);
   if (writePage && outcome.ok) {
     std::string statWord = f.config.statWord;
+    const PageStyle style = PageStyleFromSettings(f.settings);
     PageContext context;
-    context.settings = &f.settings;
+    context.style = &style;
     context.statWord = &statWord;
     context.startTime = 1000000000;
     context.pageTime = 1000000000;

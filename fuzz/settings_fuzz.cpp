@@ -25,19 +25,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReadSettings(second.stream, settings, verbosity);
   }
   if (settings.entries.size() != entries) fuzz_support::Finding("the table changed its size");
-  for (const SettingEntry& entry : settings.entries) {
+  for (size_t i = 0; i < settings.entries.size(); ++i) {
+    const SettingEntry& entry = settings.entries[i];
     if (entry.value.size() > static_cast<size_t>(entry.capacity)) {
       fuzz_support::Finding("a value over its capacity");
     }
     if (entry.value.find('\n') != std::string::npos) fuzz_support::Finding("a newline in a value");
     if (entry.value.find('\0') != std::string::npos)
       fuzz_support::Finding("a zero byte in a value");
-    if (&SettingValue(settings, entry.key) != &entry.value) {
+    if (&SettingValue(settings, static_cast<SettingKey>(i)) != &entry.value) {
       fuzz_support::Finding("a key that does not find its own value");
     }
   }
 
-  const std::string& candidates = SettingValue(settings, "statwords");
+  const std::string& candidates = SettingValue(settings, SettingKey::kStatWords);
   std::string statWord = candidates.empty() ? std::string("\n\n") : ChooseStatWord(candidates);
   if (!candidates.empty()) {
     std::string wrapped = "," + candidates + ",";
@@ -50,8 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // undated day in the table.
   StatsStore store;
   AddDay(store.days, UNDATED);
+  const PageStyle style = PageStyleFromSettings(settings);
   PageContext context;
-  context.settings = &settings;
+  context.style = &style;
   context.statWord = &statWord;
   context.startTime = 1000000000;
   context.pageTime = 1000000000;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "driver/settings.h"
+
 #include "capture_output.h"
 
 #include <cstdio>
@@ -42,16 +44,16 @@ const char* kHead =
     "color=\"#000000\" size=3 face=\"Times New Roman\"><i><b>Runner-up</b></i></font></td></tr>\n";
 
 std::string Highest(const NickTable& table, int32_t threshold, int limit) {
-  Settings settings = DefaultSettings();
+  const PageStyle style = PageStyleFromSettings(DefaultSettings());
   return Capture([&](FILE* out) {
-    WriteHighestRow(out, settings, table, Kicks, "kicked %ld", threshold, limit);
+    WriteHighestRow(out, style, table, Kicks, "kicked %ld", threshold, limit);
   });
 }
 
 std::string Lowest(const NickTable& table, int32_t threshold, int limit) {
-  Settings settings = DefaultSettings();
+  const PageStyle style = PageStyleFromSettings(DefaultSettings());
   return Capture([&](FILE* out) {
-    WriteLowestRow(out, settings, table, Kicks, "only %ld", threshold, limit);
+    WriteLowestRow(out, style, table, Kicks, "only %ld", threshold, limit);
   });
 }
 
@@ -182,7 +184,7 @@ NickTable BusyTable() {
 }
 
 TEST(BigNumbersTable, WordingsFollowTheTwoDraws) {
-  Settings settings = DefaultSettings();
+  const PageStyle style = PageStyleFromSettings(DefaultSettings());
   NickTable table = BusyTable();
   for (int variant = 0; variant < 2; ++variant) {
     int r1 = 0, r2 = 0;
@@ -196,7 +198,7 @@ TEST(BigNumbersTable, WordingsFollowTheTwoDraws) {
         },
         r1, r2);
     srand(seed);
-    std::string page = Capture([&](FILE* out) { WriteBigNumbers(out, settings, table, "w%d"); });
+    std::string page = Capture([&](FILE* out) { WriteBigNumbers(out, style, table, "w%d"); });
     SCOPED_TRACE(variant);
     ASSERT_EQ(page.rfind(kHead, 0), 0u);
     ASSERT_EQ(page.substr(page.size() - 9), "</table>\n");
@@ -206,7 +208,7 @@ TEST(BigNumbersTable, WordingsFollowTheTwoDraws) {
     rand();
     int next = rand();
     srand(seed);
-    Capture([&](FILE* out) { WriteBigNumbers(out, settings, table, "w%d"); });
+    Capture([&](FILE* out) { WriteBigNumbers(out, style, table, "w%d"); });
     EXPECT_EQ(rand(), next);
 
     const bool set = variant == 0;
@@ -254,13 +256,13 @@ TEST(BigNumbersTable, WordingsFollowTheTwoDraws) {
 }
 
 TEST(BigNumbersTable, StatWordIsShownLiterally) {
-  Settings settings = DefaultSettings();
+  const PageStyle style = PageStyleFromSettings(DefaultSettings());
   NickTable table = BusyTable();
   int r1 = 0, r2 = 0;
   unsigned seed = SeedWhere([](int a, int) { return (a & 1) != 0; }, r1, r2);
   srand(seed);
   std::string page =
-      Capture([&](FILE* out) { WriteBigNumbers(out, settings, table, "50%s<&>\"%%ld"); });
+      Capture([&](FILE* out) { WriteBigNumbers(out, style, table, "50%s<&>\"%%ld"); });
   EXPECT_NE(page.find(">knew the right word, and said \"50%s&lt;&amp;&gt;&quot;%%ld\" 12 "
                       "times</font>"),
             std::string::npos);
@@ -269,19 +271,19 @@ TEST(BigNumbersTable, StatWordIsShownLiterally) {
 TEST(BigNumbersTable, QuietChannelGetsOnlyTheLetterRows) {
   // Every other row is below its threshold; rows 5 and 11 between them
   // cover every letters-per-line value, so one of them is always written.
-  Settings settings = DefaultSettings();
+  const PageStyle style = PageStyleFromSettings(DefaultSettings());
   NickTable table = TableWithKicks({{"ann", 0}, {"bob", 0}});
   for (NickRecord& nick : table.records) {
     nick.lines = 1;
     nick.letters = 10;
   }
-  std::string page = Capture([&](FILE* out) { WriteBigNumbers(out, settings, table, "\n\n"); });
+  std::string page = Capture([&](FILE* out) { WriteBigNumbers(out, style, table, "\n\n"); });
   EXPECT_EQ(page, std::string(kHead) +
                       Row("ann", "had the longest lines, averaging 10 in length", "bob (10)") +
                       "</table>\n");
   table.records[0].letters = 1;
   table.records[1].letters = 1;
-  page = Capture([&](FILE* out) { WriteBigNumbers(out, settings, table, "\n\n"); });
+  page = Capture([&](FILE* out) { WriteBigNumbers(out, style, table, "\n\n"); });
   EXPECT_EQ(page, std::string(kHead) +
                       Row("ann", "wrote only 1 letters per line, despite talking our ears off",
                           "bob (1)") +

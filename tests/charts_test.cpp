@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "driver/settings.h"
+
 #include "capture_output.h"
 
 #include <cstdio>
@@ -17,8 +19,8 @@ size_t Count(const std::string& text, const std::string& piece) {
 }
 
 std::string Charts(const DayTable& days, const NickTable& nicks) {
-  Settings settings = DefaultSettings();
-  return Capture([&](FILE* out) { WriteActivityCharts(out, settings, days, nicks); });
+  const PageStyle style = PageStyleFromSettings(DefaultSettings());
+  return Capture([&](FILE* out) { WriteActivityCharts(out, style, days, nicks); });
 }
 
 DayRecord Day(const std::string& name) {

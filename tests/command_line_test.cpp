@@ -262,9 +262,9 @@ TEST(CommandLine, SettingsFilesTakeEffectWhenTheirOptionIsRead) {
             std::string::npos);
   EXPECT_EQ(err.find("one"), std::string::npos);
   EXPECT_TRUE(err.ends_with("Setting myname to three\n")) << err;
-  EXPECT_EQ(SettingValue(state.settings, "channame"), "two");
-  EXPECT_EQ(SettingValue(state.settings, "page_bg"), "111111");
-  EXPECT_EQ(SettingValue(state.settings, "myname"), "three");
+  EXPECT_EQ(SettingValue(state.settings, SettingKey::kChanName), "two");
+  EXPECT_EQ(SettingValue(state.settings, SettingKey::kPageBg), "111111");
+  EXPECT_EQ(SettingValue(state.settings, SettingKey::kMyName), "three");
   EXPECT_EQ(state.verbosity, 3);
 }
 

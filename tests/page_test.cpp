@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/settings.h"
 #include "stats/tables.h"
 
 namespace {
@@ -31,8 +32,8 @@ std::string PoolRow(int number, const std::string& whoBy, const std::string& ite
 }
 
 std::string Pool(const SamplePool& pool) {
-  Settings settings = DefaultSettings();
-  return Capture([&](FILE* out) { WritePoolTable(out, settings, pool, "Title"); });
+  const PageStyle style = PageStyleFromSettings(DefaultSettings());
+  return Capture([&](FILE* out) { WritePoolTable(out, style, pool, "Title"); });
 }
 
 TEST(PoolTable, RowsFollowTheDistinctOffers) {
@@ -67,7 +68,6 @@ class ReportPage : public ::testing::Test {
     setenv("TZ", "UTC", 1);
     tzset();
     settings_ = DefaultSettings();
-    context_.settings = &settings_;
     context_.statWord = &statWord_;
     context_.startTime = 999999990;
     context_.pageTime = 1000000000;
@@ -82,10 +82,13 @@ class ReportPage : public ::testing::Test {
   }
 
   std::string Write(StatsStore& store) {
+    style_ = PageStyleFromSettings(settings_);
+    context_.style = &style_;
     return Capture([&](FILE* out) { WriteReportPage(out, context_, store); });
   }
 
   Settings settings_;
+  PageStyle style_;
   std::string statWord_ = "\n\n";
   PageContext context_;
   std::string savedTz_;

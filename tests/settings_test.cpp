@@ -70,11 +70,9 @@ TEST(Settings, DefaultsAndCapacitiesInTableOrder) {
     EXPECT_STREQ(settings.entries[i].key, expected[i].key) << "entry " << i;
     EXPECT_EQ(settings.entries[i].capacity, expected[i].capacity) << expected[i].key;
     EXPECT_EQ(settings.entries[i].value, expected[i].value) << expected[i].key;
-    EXPECT_EQ(SettingValue(settings, expected[i].key), expected[i].value);
+    EXPECT_EQ(SettingValue(settings, static_cast<SettingKey>(i)), expected[i].value);
   }
-  EXPECT_EQ(SettingValue(settings, "no_such_key"), "");
-  // Lookups by the program are exact; only the file's keys fold case.
-  EXPECT_EQ(SettingValue(settings, "PAGE_BG"), "");
+  EXPECT_EQ(settings.entries.size(), static_cast<size_t>(SettingKey::kCount));
 }
 
 TEST(Settings, KeysMatchWithoutCaseAndNothingIsTrimmed) {
@@ -93,15 +91,15 @@ TEST(Settings, KeysMatchWithoutCaseAndNothingIsTrimmed) {
       "\n",
       settings);
   EXPECT_EQ(err, "");
-  EXPECT_EQ(SettingValue(settings, "page_bg"), "123456");
-  EXPECT_EQ(SettingValue(settings, "font1"), "Courier");
-  EXPECT_EQ(SettingValue(settings, "channame"), "");
-  EXPECT_EQ(SettingValue(settings, "myname"), "");
-  EXPECT_EQ(SettingValue(settings, "myemail"), " padded ");
-  EXPECT_EQ(SettingValue(settings, "credits"), "");
-  EXPECT_EQ(SettingValue(settings, "header"), "a=b=c");
-  EXPECT_EQ(SettingValue(settings, "font2"), "Lucida\r");
-  EXPECT_EQ(SettingValue(settings, "font3"), "Arial Narrow");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kPageBg), "123456");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kFont1), "Courier");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kChanName), "");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kMyName), "");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kMyEmail), " padded ");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kCredits), "");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kHeader), "a=b=c");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kFont2), "Lucida\r");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kFont3), "Arial Narrow");
 }
 
 TEST(Settings, CommentsStartOnlyAtTheFirstCharacter) {
@@ -111,9 +109,9 @@ TEST(Settings, CommentsStartOnlyAtTheFirstCharacter) {
       " #page_text=222222\n"  // key " #page_text" matches nothing
       "channame=#tallywick\n",
       settings);
-  EXPECT_EQ(SettingValue(settings, "page_bg"), "E0E0F0");
-  EXPECT_EQ(SettingValue(settings, "page_text"), "181C18");
-  EXPECT_EQ(SettingValue(settings, "channame"), "#tallywick");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kPageBg), "E0E0F0");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kPageText), "181C18");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kChanName), "#tallywick");
 }
 
 TEST(Settings, ValuesAreCutToTheirCapacity) {
@@ -124,14 +122,14 @@ TEST(Settings, ValuesAreCutToTheirCapacity) {
            "ignore_kicks=" + longPattern + "\n" + "font1=" + std::string(25, 'f') + "\n" +
            "max_quote_len=12345678\n",
        settings);
-  EXPECT_EQ(SettingValue(settings, "myname"), std::string(30, 'n'));
-  EXPECT_EQ(SettingValue(settings, "page_bg"), "123456");
-  EXPECT_EQ(SettingValue(settings, "botname"), "abcdefghi");
-  EXPECT_EQ(SettingValue(settings, "font1"), std::string(19, 'f'));
-  EXPECT_EQ(SettingValue(settings, "max_quote_len"), "123456");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kMyName), std::string(30, 'n'));
+  EXPECT_EQ(SettingValue(settings, SettingKey::kPageBg), "123456");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kBotName), "abcdefghi");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kFont1), std::string(19, 'f'));
+  EXPECT_EQ(SettingValue(settings, SettingKey::kMaxQuoteLen), "123456");
   // 1100 characters arrive in 199-byte pieces: the first piece keeps 186
   // characters of the value, the rest are pieces without "=".
-  EXPECT_EQ(SettingValue(settings, "ignore_kicks"), std::string(199 - 13, 'k'));
+  EXPECT_EQ(SettingValue(settings, SettingKey::kIgnoreKicks), std::string(199 - 13, 'k'));
 }
 
 TEST(Settings, LongLinesArriveInPiecesOf199Bytes) {
@@ -143,28 +141,28 @@ TEST(Settings, LongLinesArriveInPiecesOf199Bytes) {
   ASSERT_EQ(first.size() + rest.size(), 250u);
   Settings settings = DefaultSettings();
   Read(first + rest + "\nmyname=after\n", settings);
-  EXPECT_EQ(SettingValue(settings, "header"), std::string(192, 'h'));
-  EXPECT_EQ(SettingValue(settings, "channame"), std::string(30, 'c'));
-  EXPECT_EQ(SettingValue(settings, "myname"), "after");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kHeader), std::string(192, 'h'));
+  EXPECT_EQ(SettingValue(settings, SettingKey::kChanName), std::string(30, 'c'));
+  EXPECT_EQ(SettingValue(settings, SettingKey::kMyName), "after");
 
   // A line of exactly 199 characters fills one piece; its newline is a
   // piece of its own and changes nothing.
   Settings exact = DefaultSettings();
   Read("credits=" + std::string(191, 'x') + "\nfont3=Serif\n", exact);
-  EXPECT_EQ(SettingValue(exact, "credits"), std::string(191, 'x'));
-  EXPECT_EQ(SettingValue(exact, "font3"), "Serif");
+  EXPECT_EQ(SettingValue(exact, SettingKey::kCredits), std::string(191, 'x'));
+  EXPECT_EQ(SettingValue(exact, SettingKey::kFont3), "Serif");
 }
 
 TEST(Settings, LaterFilesWinKeyByKey) {
   Settings settings = DefaultSettings();
   Read("page_bg=111111\nchanname=first\n", settings);
   Read("PAGE_BG=222222\nmyname=second\n", settings);
-  EXPECT_EQ(SettingValue(settings, "page_bg"), "222222");
-  EXPECT_EQ(SettingValue(settings, "channame"), "first");
-  EXPECT_EQ(SettingValue(settings, "myname"), "second");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kPageBg), "222222");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kChanName), "first");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kMyName), "second");
   // Within one file the last line wins as well.
   Read("font2=one\nfont2=two\n", settings);
-  EXPECT_EQ(SettingValue(settings, "font2"), "two");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kFont2), "two");
 }
 
 TEST(Settings, VerboseReadingNamesTheTableKeyAndTheWholeValue) {
@@ -175,7 +173,7 @@ TEST(Settings, VerboseReadingNamesTheTableKeyAndTheWholeValue) {
   EXPECT_EQ(Read(text, again, 2),
             "Setting page_bg to 1234567890\n"
             "Setting header to \n");
-  EXPECT_EQ(SettingValue(again, "page_bg"), "123456");
+  EXPECT_EQ(SettingValue(again, SettingKey::kPageBg), "123456");
 }
 
 TEST(Settings, ReadErrorEndsReadingSilently) {
@@ -188,7 +186,7 @@ TEST(Settings, ReadErrorEndsReadingSilently) {
   ReadSettings(in, settings, 2);
   fclose(in);
   EXPECT_EQ(capture.Text(), "");
-  EXPECT_EQ(SettingValue(settings, "page_bg"), "E0E0F0");
+  EXPECT_EQ(SettingValue(settings, SettingKey::kPageBg), "E0E0F0");
 }
 
 }  // namespace

@@ -15,10 +15,6 @@ std::string Render(std::string_view text) {
   return Capture([&](FILE* out) { RenderText(out, text); });
 }
 
-std::string Links(std::string_view run) {
-  return Capture([&](FILE* out) { WriteLinks(out, run); });
-}
-
 std::string Font(const char* colour) {
   return std::string("<font color=\"") + colour + "\">";
 }
@@ -35,9 +31,8 @@ TEST(TextRendering, EscapesHtmlCharacters) {
   // A stored text ends at its zero byte.
   EXPECT_EQ(Render(std::string_view("ab\0cd", 5)), "ab");
 
-  EXPECT_EQ(EscapeAmpersands(""), "");
-  EXPECT_EQ(EscapeAmpersands("&a&&b&"), "&amp;a&amp;&amp;b&amp;");
-  EXPECT_EQ(EscapeAmpersands("<\"no ampersand\">"), "<\"no ampersand\">");
+  EXPECT_EQ(Render("&a&&b&"), "&amp;a&amp;&amp;b&amp;");
+  EXPECT_EQ(Render("<\"no ampersand\">"), "&lt;&quot;no ampersand&quot;&gt;");
 }
 
 TEST(TextRendering, BoldAndUnderlineToggle) {
@@ -166,38 +161,32 @@ TEST(TextRendering, LinkWords) {
   EXPECT_EQ(Render("x.co<m"), "x.co&lt;m");
 }
 
-TEST(TextRendering, WriteLinksKeepsTextBetweenLinks) {
-  EXPECT_EQ(Links("a.com and then b.net too"),
+TEST(TextRendering, TextBetweenLinksIsKept) {
+  EXPECT_EQ(Render("a.com and then b.net too"),
             "<a href=\"http://a.com\">a.com</a> and then <a href=\"http://b.net\">b.net</a> too");
-  EXPECT_EQ(Links("  lead"), "  lead");
-  EXPECT_EQ(Links(""), "");
+  EXPECT_EQ(Render("  lead"), "  lead");
+  EXPECT_EQ(Render("a.com b"), "<a href=\"http://a.com\">a.com</a> b");
 }
 
-TEST(TextRendering, FindLinkWordUsesProgressRule) {
-  EXPECT_EQ(FindLinkWord("see www.x", 0), 4u);
-  EXPECT_EQ(FindLinkWord("awww.x", 0), 0u);
+TEST(TextRendering, LinkWordsFollowTheMarkerProgressRule) {
+  EXPECT_EQ(Render("see www.x"), "see <a href=\"http://www.x\">www.x</a>");
+  EXPECT_EQ(Render("awww.x"), "<a href=\"http://awww.x\">awww.x</a>");
   // After a failed partial match a marker restarts from the failing
   // character only, so "www." is missed after four letters "w".
-  EXPECT_EQ(FindLinkWord("wwww.x", 0), 6u);
-  EXPECT_EQ(FindLinkWord("wwww.x.org", 0), 0u);
-  EXPECT_EQ(FindLinkWord("a ..com", 0), 2u);
-  EXPECT_EQ(FindLinkWord("plain words", 0), 11u);
-  // The word never begins before the scan start.
-  EXPECT_EQ(FindLinkWord("abcwww.x", 3), 3u);
-  EXPECT_EQ(FindLinkWord("a.com b", 5), 7u);
-  EXPECT_EQ(FindLinkWord("a.com", 9), 5u);
+  EXPECT_EQ(Render("wwww.x"), "wwww.x");
+  EXPECT_EQ(Render("wwww.x.org"), "<a href=\"http://wwww.x.org\">wwww.x.org</a>");
+  EXPECT_EQ(Render("a ..com"), "a <a href=\"http://..com\">..com</a>");
+  EXPECT_EQ(Render("plain words"), "plain words");
+  EXPECT_EQ(Render("abcwww.x"), "<a href=\"http://abcwww.x\">abcwww.x</a>");
   // White space of the "C" locale separates words; a high byte does not.
-  EXPECT_EQ(FindLinkWord("a\vb\xa0x.uk", 0), 2u);
+  EXPECT_EQ(Render("a\vb\xa0x.uk"), "a\v<a href=\"http://b\xa0x.uk\">b\xa0x.uk</a>");
 }
 
-TEST(TextRendering, WriteEscapedEscapesNames) {
-  auto escaped = [](std::string_view text) {
-    return Capture([&](FILE* out) { WriteEscaped(out, text); });
-  };
-  EXPECT_EQ(escaped(""), "");
-  EXPECT_EQ(escaped("plain\x02 name"), "plain\x02 name");
-  EXPECT_EQ(escaped("<a&b \"c\">"), "&lt;a&amp;b &quot;c&quot;&gt;");
-  EXPECT_EQ(escaped("&&"), "&amp;&amp;");
+TEST(TextRendering, EscapedTextEscapesNames) {
+  EXPECT_EQ(EscapedText(""), "");
+  EXPECT_EQ(EscapedText("plain\x02 name"), "plain\x02 name");
+  EXPECT_EQ(EscapedText("<a&b \"c\">"), "&lt;a&amp;b &quot;c&quot;&gt;");
+  EXPECT_EQ(EscapedText("&&"), "&amp;&amp;");
 }
 
 }  // namespace

@@ -59,9 +59,9 @@ bool CompileIgnorePattern(const std::string& pattern, const char* message, Compi
 
 bool PrepareAccounting(RunState& state) {
   const Settings& settings = state.settings;
-  if (!CompileIgnorePattern(SettingValue(settings, "ignore_quits"),
+  if (!CompileIgnorePattern(SettingValue(settings, SettingKey::kIgnoreQuits),
                             "Error %d compiling signoffs regexp %s\n", state.quitIgnore) ||
-      !CompileIgnorePattern(SettingValue(settings, "ignore_kicks"),
+      !CompileIgnorePattern(SettingValue(settings, SettingKey::kIgnoreKicks),
                             "Error %d compiling kicks regexp %s\n", state.kickIgnore)) {
     return false;
   }
@@ -69,13 +69,13 @@ bool PrepareAccounting(RunState& state) {
   config.verbosity = state.verbosity;
   config.quitIgnore = &state.quitIgnore.re;
   config.kickIgnore = &state.kickIgnore.re;
-  config.quoteLimits.minLen = atoi(SettingValue(settings, "min_quote_len").c_str());
-  config.quoteLimits.maxLen = atoi(SettingValue(settings, "max_quote_len").c_str());
-  config.botNames[0] = SettingValue(settings, "botname");
-  config.botNames[1] = SettingValue(settings, "botname2");
-  config.botNames[2] = SettingValue(settings, "botname3");
+  config.quoteLimits.minLen = atoi(SettingValue(settings, SettingKey::kMinQuoteLen).c_str());
+  config.quoteLimits.maxLen = atoi(SettingValue(settings, SettingKey::kMaxQuoteLen).c_str());
+  config.botNames[0] = SettingValue(settings, SettingKey::kBotName);
+  config.botNames[1] = SettingValue(settings, SettingKey::kBotName2);
+  config.botNames[2] = SettingValue(settings, SettingKey::kBotName3);
 
-  const std::string& candidates = SettingValue(settings, "statwords");
+  const std::string& candidates = SettingValue(settings, SettingKey::kStatWords);
   if (candidates.empty()) {
     config.statWord = "\n\n";  // no log line can hold it, so nothing is counted
   } else {
@@ -135,8 +135,9 @@ int WritePage(RunState& state) {
     fputs("Error opening output html file", stderr);
     return kExitFatal;
   }
+  const PageStyle style = PageStyleFromSettings(state.settings);
   PageContext context;
-  context.settings = &state.settings;
+  context.style = &style;
   context.statWord = &state.accounting.statWord;
   context.verbosity = state.verbosity;
   context.startTime = state.startTime;

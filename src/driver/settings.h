@@ -4,15 +4,52 @@
 
 #include <cstdio>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "report/page_style.h"
+
+// Every key of the table, in the table's fixed order. The program looks a
+// value up by one of these, so a mistyped key does not compile.
+enum class SettingKey {
+  kChanName,
+  kMyName,
+  kMyEmail,
+  kStatWords,
+  kPageText,
+  kPageTextContrast,
+  kPageBg,
+  kDateBg,
+  kTableHeadNick,
+  kTableHeadOther,
+  kTableIndexBg,
+  kTableNickBg,
+  kTable2Bg,
+  kTable3Bg,
+  kBotName,
+  kBotName2,
+  kBotName3,
+  kPicExt,
+  kCredits,
+  kMaxQuoteLen,
+  kMinQuoteLen,
+  kIgnoreKicks,
+  kIgnoreQuits,
+  kHeader,
+  kFont1,
+  kFont2,
+  kFont3,
+  kCharset,
+  kCount  // the number of keys, not a key
+};
+
+// One key of the table with its current value.
 struct SettingEntry {
-  const char* key;
-  int capacity;  // the most characters the value keeps
+  const char* key;  // as settings files write it
+  int capacity;     // the most characters the value keeps
   std::string value;
 };
 
+// Every key of the table, found by its SettingKey.
 struct Settings {
   std::vector<SettingEntry> entries;  // in the table's fixed order
 };
@@ -24,5 +61,8 @@ Settings DefaultSettings();
 // Never fails: unknown keys and lines without "=" are skipped silently.
 void ReadSettings(FILE* in, Settings& settings, int verbosity);
 
-// The value of `key`; the empty text for a key the table does not have.
-const std::string& SettingValue(const Settings& settings, std::string_view key);
+// The value of `key`. REQUIRES: `settings` came from DefaultSettings.
+const std::string& SettingValue(const Settings& settings, SettingKey key);
+
+// The colours, fonts and texts of the page as `settings` give them.
+PageStyle PageStyleFromSettings(const Settings& settings);

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "report/page.h"
 #include "report/text_rendering.h"
 
 // Every figure here is computed in 64 bits, so the charts stay right for
@@ -24,18 +23,10 @@ int64_t NickQuarterLines(const NickRecord& nick, int q) {
   return nick.textLines[q] + nick.actionLines[q];
 }
 
-struct ChartStyle {
-  const char* contrast;
-  const char* font1;
-  const char* font2;
-  const char* font3;
-  const char* picext;
-};
-
-void WriteDailyChart(FILE* out, const Settings& settings, const ChartStyle& c,
+void WriteDailyChart(FILE* out, const PageStyle& style,
                      const DayTable& days) {
   fprintf(out, "<font color=\"#%s\" size=4 face=\"%s\"><i><u>Daily statistics</u></i></font><font color=\"#%s\" size=2 face=\"%s\"> <i>(Number of lines / 6 hours)</i></font><br>\n",
-          c.contrast, c.font2, c.contrast, c.font2);
+          style.contrast.c_str(), style.font2.c_str(), style.contrast.c_str(), style.font2.c_str());
   fputs("<Table border=0><tr>\n", out);
 
   int64_t chartMax = 0;
@@ -51,37 +42,36 @@ void WriteDailyChart(FILE* out, const Settings& settings, const ChartStyle& c,
       int64_t sum = QuarterSum(day, q);
       int64_t height = chartMax > 0 ? sum * 128 / chartMax : 0;
       fprintf(out, "<td align=\"center\" valign=\"bottom\"><font size=1 face=\"%s\">%lld<br><img src=\"pipe%iv%s\" width=22 height=%lld alt=\"Bar\"></font></td>\n",
-              c.font3, static_cast<long long>(sum), q + 1, c.picext,
+              style.font3.c_str(), static_cast<long long>(sum), q + 1, style.picext.c_str(),
               static_cast<long long>(height));
     }
   }
   fputs("</tr><tr>\n", out);
-  const char* dateBg = SettingValue(settings, "date_bg").c_str();
   for (const DayRecord& day : days.records) {
     if (day.lines == 0) continue;
     fprintf(out, "<td colspan=4 bgcolor=\"#%s\" align=\"center\" valign=\"bottom\"><font size=1 face=\"%s\">%s</font></td>\n",
-            dateBg, c.font3, EscapedText(day.name).c_str());
+            style.dateBg.c_str(), style.font3.c_str(), EscapedText(day.name).c_str());
   }
   fputs("</tr></table>\n", out);
 }
 
-void WriteLegend(FILE* out, const ChartStyle& c) {
+void WriteLegend(FILE* out, const PageStyle& style) {
   fprintf(out, "<br><hr width=\"90%%\">\n<Table border=0><tr>\n");
   fprintf(out, "<td width=150><img src=\"pipe1h%s\" height=15 width=30 align=top alt=\"Pink\"><font color=\"#%s\" size=2 face=\"%s\"> Hours %.2i-%.2i</font></td>\n",
-          c.picext, c.contrast, c.font2, 0, 6);
+          style.picext.c_str(), style.contrast.c_str(), style.font2.c_str(), 0, 6);
   fprintf(out, "<td width=150><img src=\"pipe2h%s\" height=15 width=30 align=top alt=\"Pink\"><font color=\"#%s\" size=2 face=\"%s\"> Hours %.2i-%.2i</font></td>\n",
-          c.picext, c.contrast, c.font2, 6, 12);
+          style.picext.c_str(), style.contrast.c_str(), style.font2.c_str(), 6, 12);
   fprintf(out, "<td width=150><img src=\"pipe3h%s\" height=15 width=30 align=top alt=\"Pink\"><font color=\"#%s\" size=2 face=\"%s\"> Hours %.2i-%.2i</font></td>\n",
-          c.picext, c.contrast, c.font2, 12, 18);
+          style.picext.c_str(), style.contrast.c_str(), style.font2.c_str(), 12, 18);
   fprintf(out, "<td width=150><img src=\"pipe4h%s\" height=15 width=30 align=top alt=\"Pink\"><font color=\"#%s\" size=2 face=\"%s\"> Hours %.2i-%.2i</font></td>\n",
-          c.picext, c.contrast, c.font2, 18, 24);
+          style.picext.c_str(), style.contrast.c_str(), style.font2.c_str(), 18, 24);
   fputs("</tr></table>\n", out);
   fprintf(out, "<hr width=\"90%%\">\n");
 }
 
-void WriteHourLoad(FILE* out, const ChartStyle& c, const HourTotals& totals) {
+void WriteHourLoad(FILE* out, const PageStyle& style, const HourTotals& totals) {
   fprintf(out, "<font color=\"#%s\" size=4 face=\"%s\"><i><u>Channel load by hours</u></i></font><br>\n",
-          c.contrast, c.font2);
+          style.contrast.c_str(), style.font2.c_str());
   fputs("<Table border=0><tr>\n", out);
 
   // T and M start at 1 so that an empty channel divides by 1.
@@ -96,7 +86,7 @@ void WriteHourLoad(FILE* out, const ChartStyle& c, const HourTotals& totals) {
     float percent = static_cast<float>(permille) / 10.0f;
     int64_t height = totals.hours[h] * 192 / maximum;
     fprintf(out, "<td align=\"center\" valign=\"bottom\"><font size=1 face=\"%s\">%.1f%%<br><img src=\"pipe%iv%s\" width=20 height=%lld alt=\"Bar\"></font></td>\n",
-            c.font3, static_cast<double>(percent), h / 6 + 1, c.picext,
+            style.font3.c_str(), static_cast<double>(percent), h / 6 + 1, style.picext.c_str(),
             static_cast<long long>(height));
   }
   fputs("</tr><tr>\n", out);
@@ -104,35 +94,35 @@ void WriteHourLoad(FILE* out, const ChartStyle& c, const HourTotals& totals) {
     unsigned red = static_cast<unsigned>(totals.hours[h] * 192 / maximum + 63);
     unsigned blue = static_cast<unsigned>(128 - totals.hours[h] * 128 / maximum);
     fprintf(out, "<td bgcolor=\"#%.2x00%.2x\" align=\"center\"><font color=\"#%.2x%.2x%.2x\" size=1 face=\"%s\">%i</font></td>\n",
-            red, blue, 255u, 255u, 255u, c.font3, h);
+            red, blue, 255u, 255u, 255u, style.font3.c_str(), h);
   }
   fputs("</tr></table>\n", out);
   fprintf(out, "<hr width=\"90%%\"><br>\n");
 }
 
-void WriteActivityTable(FILE* out, const Settings& settings, const ChartStyle& c,
+void WriteActivityTable(FILE* out, const PageStyle& style,
                         const NickTable& nicks) {
   fprintf(out, "<font color=\"#%s\" size=4 face=\"%s\"><i><u>Activity Statistics</u></i></font><br><font size=2 face=\"%s\"> <i>(Nicks sorted by number of lines written)</i></font><br><br>\n",
-          c.contrast, c.font2, c.font2);
+          style.contrast.c_str(), style.font2.c_str(), style.font2.c_str());
   fputs("<Table border=0 cellspacing=10><tr valign=\"top\"><td>\n", out);
   fputs("<Table border=0 cellpadding=2 cellspacing=2>\n", out);
-  const char* headOther = SettingValue(settings, "table_head_other").c_str();
+  const char* headOther = style.headOtherBg.c_str();
   fprintf(out, "<tr><td></td><td align=\"left\" bgcolor=\"#%s\"><font color=\"#%s\" size=3 face=\"%s\"><i><b> Nick</b></i></font></td>\n",
-          SettingValue(settings, "table_head_nick").c_str(), c.contrast, c.font1);
+          style.headNickBg.c_str(), style.contrast.c_str(), style.font1.c_str());
   fprintf(out, "<td align=\"left\" bgcolor=\"#%s\"><font color=\"#%s\" size=3 face=\"%s\"><i><b> Number of Lines</b></i></font></td>\n",
-          headOther, c.contrast, c.font1);
+          headOther, style.contrast.c_str(), style.font1.c_str());
   fprintf(out, "<td align=\"left\" bgcolor=\"#%s\"><font color=\"#%s\" size=3 face=\"%s\"><i><b> Quote</b></i></font></td>\n",
-          headOther, c.contrast, c.font1);
+          headOther, style.contrast.c_str(), style.font1.c_str());
   fputs("</tr>\n", out);
 
   int64_t mostLines = 0;
   for (const NickRecord& nick : nicks.records) {
     if (nick.lines > mostLines) mostLines = nick.lines;
   }
-  const char* indexBg = SettingValue(settings, "table_index_bg").c_str();
-  const char* nickBg = SettingValue(settings, "table_nick_bg").c_str();
-  const char* barBg = SettingValue(settings, "table_2_bg").c_str();
-  const char* quoteBg = SettingValue(settings, "table_3_bg").c_str();
+  const char* indexBg = style.indexBg.c_str();
+  const char* nickBg = style.nickBg.c_str();
+  const char* barBg = style.secondBg.c_str();
+  const char* quoteBg = style.thirdBg.c_str();
 
   // Nicks that never spoke get no row and no rank.
   int rows = 0;
@@ -141,29 +131,29 @@ void WriteActivityTable(FILE* out, const Settings& settings, const ChartStyle& c
     if (nick.lines == 0) continue;
     ++rows;
     fprintf(out, "<tr><td align=\"right\" bgcolor=\"#%s\"><font size=1 face=\"%s\">%i</font></td>",
-            indexBg, c.font2, rows);
+            indexBg, style.font2.c_str(), rows);
     fprintf(out, "<td align=\"left\" bgcolor=\"#%s\"><font size=2 face=\"%s\">%s</font></td>\n",
-            nickBg, c.font2, EscapedText(nick.name).c_str());
+            nickBg, style.font2.c_str(), EscapedText(nick.name).c_str());
     fprintf(out, "<td valign=\"middle\" bgcolor=\"#%s\">\n", barBg);
     for (int q = 0; q < 4; ++q) {
       int64_t quarterLines = NickQuarterLines(nick, q);
       if (quarterLines == 0) continue;
       int64_t width = mostLines > 0 ? quarterLines * 100 / mostLines : 0;
       fprintf(out, "<img src=\"pipe%ih%s\" height=15 width=%lld align=top alt=\"%li\">", q + 1,
-              c.picext, static_cast<long long>(width), static_cast<long>(quarterLines));
+              style.picext.c_str(), static_cast<long long>(width), static_cast<long>(quarterLines));
     }
     const bool first = rows == 1;
-    fprintf(out, "<font size=2 face=\"%s\"> %s%li%s</font></td>\n", c.font2, first ? "<b>" : "",
+    fprintf(out, "<font size=2 face=\"%s\"> %s%li%s</font></td>\n", style.font2.c_str(), first ? "<b>" : "",
             static_cast<long>(nick.lines), first ? "</b>" : "");
     fprintf(out, "<td width=\"75%%\" align=\"left\" bgcolor=\"#%s\"><font size=2 face=\"%s\"><i>",
-            quoteBg, c.font1);
+            quoteBg, style.font1.c_str());
     if (nick.quote.text) RenderText(out, *nick.quote.text);
     fputs("</i></font></td>\n</tr>\n", out);
   }
   fputs("</table></td><td>\n", out);
 }
 
-void WriteShareColumn(FILE* out, const ChartStyle& c, const NickTable& nicks,
+void WriteShareColumn(FILE* out, const PageStyle& style, const NickTable& nicks,
                       const HourTotals& totals) {
   fputs("<Table border=0 cellpadding=0 cellspacing=0>\n", out);
   int64_t shareTotal = 0;
@@ -176,7 +166,7 @@ void WriteShareColumn(FILE* out, const ChartStyle& c, const NickTable& nicks,
     if (shareTotal > 0 && nick.lines * 64 > shareTotal) {
       std::string name = EscapedText(nick.name);
       fprintf(out, "<tr><td align=\"center\" nowrap><font color=\"#%s\" size=1 face=\"%s\">%s</font></td><td><img src=\"pipe%iv%s\" height=%lld width=22 alt=\"%s (%lld)\"></td></tr>\n",
-              c.contrast, c.font3, name.c_str(), (position - passedOver) % 4 + 1, c.picext,
+              style.contrast.c_str(), style.font3.c_str(), name.c_str(), (position - passedOver) % 4 + 1, style.picext.c_str(),
               static_cast<long long>(nick.lines * 1024 / shareTotal), name.c_str(),
               static_cast<long long>(nick.lines));
     } else {
@@ -197,19 +187,12 @@ HourTotals ComputeHourTotals(const DayTable& days) {
   return totals;
 }
 
-void WriteActivityCharts(FILE* out, const Settings& settings, const DayTable& days,
+void WriteActivityCharts(FILE* out, const PageStyle& style, const DayTable& days,
                          const NickTable& nicks) {
-  const ChartStyle colours = {
-      SettingValue(settings, "page_text_contrast").c_str(),
-      SettingValue(settings, "font1").c_str(),
-      SettingValue(settings, "font2").c_str(),
-      SettingValue(settings, "font3").c_str(),
-      SettingValue(settings, "picext").c_str(),
-  };
   const HourTotals totals = ComputeHourTotals(days);
-  WriteDailyChart(out, settings, colours, days);
-  WriteLegend(out, colours);
-  WriteHourLoad(out, colours, totals);
-  WriteActivityTable(out, settings, colours, nicks);
-  WriteShareColumn(out, colours, nicks, totals);
+  WriteDailyChart(out, style, days);
+  WriteLegend(out, style);
+  WriteHourLoad(out, style, totals);
+  WriteActivityTable(out, style, nicks);
+  WriteShareColumn(out, style, nicks, totals);
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "driver/settings.h"
+#include "report/page_style.h"
 #include "stats/tables.h"
 
 // Sums of every day's hour counters.
@@ -13,9 +13,10 @@ struct HourTotals {
   int64_t hours[24] = {};
 };
 
+// The hour counters of all `days` added up.
 HourTotals ComputeHourTotals(const DayTable& days);
 
 // Writes everything from the daily chart to the end of the share column;
 // the tables must be in report order.
-void WriteActivityCharts(FILE* out, const Settings& settings, const DayTable& days,
+void WriteActivityCharts(FILE* out, const PageStyle& style, const DayTable& days,
                          const NickTable& nicks);

@@ -25,168 +25,148 @@ std::string CtimeText(time_t when) {
 
 bool IsUndated(const DayRecord& day) { return day.name == UNDATED; }
 
-}  // namespace
+// The first and the last day the page names.
+struct ReportPeriod {
+  std::string first;
+  std::string last;
+};
 
-void WritePoolTable(FILE* out, const Settings& settings, const SamplePool& pool,
-                    const char* title) {
-  const char* contrast = SettingValue(settings, "page_text_contrast").c_str();
-  const char* font1 = SettingValue(settings, "font1").c_str();
-  const char* font2 = SettingValue(settings, "font2").c_str();
-  const char* indexBg = SettingValue(settings, "table_index_bg").c_str();
-  const char* nickBg = SettingValue(settings, "table_nick_bg").c_str();
-  const char* itemBg = SettingValue(settings, "table_2_bg").c_str();
-
-  fputs("<Table border=0 cellpadding=2 cellspacing=2>\n", out);
-  fprintf(out,
-          "<tr><td></td><td align=\"left\" bgcolor=\"#%s\"><font color=\"#%s\" size=3 face=\"%s\"><i><b>Who by</b></i></font></td>\n",
-          SettingValue(settings, "table_head_nick").c_str(), contrast, font1);
-  fprintf(out,
-          "<td align=\"left\" bgcolor=\"#%s\"><font color=\"#%s\" size=3 face=\"%s\"><i><b>%s</b></i></font></td>\n",
-          SettingValue(settings, "table_head_other").c_str(), contrast, font1, title);
-  fputs("</tr>\n", out);
-
-  int32_t distinct = pool.offers - pool.duplicates;
-  for (int i = 0; i < distinct && i < kPoolSlots; ++i) {
-    std::string whoBy = EscapedText(pool.whoBy[i] ? *pool.whoBy[i] : std::string());
-    fprintf(out,
-            "<tr><td align=\"right\" bgcolor=\"#%s\"><font size=1 face=\"%s\">%i</font></td><td align=\"left\" bgcolor=\"#%s\"><font size=2 face=\"%s\">%s</font></td><td align=\"left\" bgcolor=\"#%s\"><font size=2 face=\"%s\"><i>",
-            indexBg, font2, i + 1, nickBg, font2, whoBy.c_str(), itemBg, font1);
-    if (pool.items[i]) RenderText(out, *pool.items[i]);
-    fputs("</i></font></td></tr>\n", out);
-  }
-  fputs("</table>\n", out);
+// The name the undated day has in the table, looked up while the days are
+// still in the order they were met (the lookup reports each comparison at
+// high verbosity). Kept by name: sorting moves the records.
+std::string UndatedDayName(DayTable& days, int verbosity) {
+  if (const DayRecord* undated = FindDay(days, UNDATED, verbosity)) return undated->name;
+  return UNDATED;
 }
 
-void WriteReportPage(FILE* out, const PageContext& context, StatsStore& store) {
-  static const std::string kNoStatWord;
-  const Settings& settings = *context.settings;
-  const std::string& statWord = context.statWord ? *context.statWord : kNoStatWord;
-  DayTable& days = store.days;
-  NickTable& nicks = store.nicks;
-
-  // The undated day, looked up while the days are still in the order they
-  // were met (the lookup reports each comparison at high verbosity). Kept by
-  // name: sorting moves the records.
-  std::string fallbackFirst = UNDATED;
-  if (const DayRecord* undated = FindDay(days, UNDATED, context.verbosity)) {
-    fallbackFirst = undated->name;
-  }
-
-  const time_t pageTime = context.pageTime;
-  const std::string pageTimeText = CtimeText(pageTime);
-
-  SortDaysForPage(days);
-  SortNicksForPage(nicks);
-
-  const size_t dayCount = days.records.size();
-  std::string firstName = fallbackFirst;
+// The first dated day and the last day of the sorted table; `fallback`
+// stands in where there is none.
+ReportPeriod FindReportPeriod(const DayTable& days, const std::string& fallback) {
+  ReportPeriod period{fallback, fallback};
   for (const DayRecord& day : days.records) {
     if (!IsUndated(day)) {
-      firstName = day.name;
+      period.first = day.name;
       break;
     }
   }
-  std::string lastName = dayCount > 0 ? days.records[dayCount - 1].name : fallbackFirst;
+  if (!days.records.empty()) period.last = days.records.back().name;
+  return period;
+}
 
-  const char* channame = SettingValue(settings, "channame").c_str();
-  const char* myname = SettingValue(settings, "myname").c_str();
-  const char* pageText = SettingValue(settings, "page_text").c_str();
-  const char* contrast = SettingValue(settings, "page_text_contrast").c_str();
-  const char* font2 = SettingValue(settings, "font2").c_str();
-
-  // Head and summary.
+// The document type, the leading comment, the title and the page's top
+// line with the channel and its maker.
+void WritePageHead(FILE* out, const PageStyle& style) {
+  const char* channame = style.channame.c_str();
+  const char* myname = style.myname.c_str();
+  const char* pageText = style.pageText.c_str();
+  const char* contrast = style.contrast.c_str();
+  const char* font2 = style.font2.c_str();
   fputs("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\" \"http://www.w3.org/TR/REC-html40/loose.dtd\">",
         out);
   fprintf(out, "<!-- %s %s ", kProgramName, kProgramVersion);
   fprintf(out, "release source, written by %s ", kCredit);
   fputs("-->\n", out);
-  const std::string& charset = SettingValue(settings, "charset");
-  if (charset.empty()) {
+  if (style.charset.empty()) {
     fprintf(out, "<html><head><title>#%s statistics created by %s and %s</title></head>\n",
             channame, myname, kProgramName);
   } else {
     fprintf(out,
             "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=%s\"><title>#%s statistics created by %s and %s</title></head>\n",
-            charset.c_str(), channame, myname, kProgramName);
+            style.charset.c_str(), channame, myname, kProgramName);
   }
   fprintf(out, "<body bgcolor=\"#%s\" text=\"#%s\" link=\"#%s\" vlink=\"#%s\"><center>\n%s\n",
-          SettingValue(settings, "page_bg").c_str(), pageText, pageText, pageText,
-          SettingValue(settings, "header").c_str());
+          style.pageBg.c_str(), pageText, pageText, pageText, style.header.c_str());
   fprintf(out,
           "<font color=\"#%s\" size=5 face=\"%s\">Channel stats for #%s - created by <a href=\"mailto:%s\"><font color=\"#%s\" size=4 face=\"%s\">%s</font></a></font><br>\n",
-          contrast, font2, channame, SettingValue(settings, "myemail").c_str(), contrast, font2,
-          myname);
+          contrast, font2, channame, style.myemail.c_str(), contrast, font2, myname);
+}
+
+// The period, the page's time and the number of visitors.
+void WriteSummary(FILE* out, const PageStyle& style, const ReportPeriod& period,
+                  const std::string& pageTimeText, size_t persons) {
+  const char* font2 = style.font2.c_str();
   fprintf(out,
           "<hr width=\"50%%\">\n<font size=2 face=\"%s\">Statistics generated from %s to %s</font><br>\n",
-          font2, EscapedText(firstName).c_str(), EscapedText(lastName).c_str());
+          font2, EscapedText(period.first).c_str(), EscapedText(period.last).c_str());
   fprintf(out, "<font size=2 face=\"%s\">Stats generated on %s</font><br>\n", font2,
           pageTimeText.c_str());
-  int64_t period = DayNumber(lastName) - DayNumber(firstName) + 1;
+  int64_t days = DayNumber(period.last) - DayNumber(period.first) + 1;
   fprintf(out,
           "<font size=2 face=\"%s\">During this %li-day reporting period a total of %i persons visited #%s</font><br>\n",
-          font2, static_cast<long>(period), static_cast<int>(nicks.records.size()), channame);
+          font2, static_cast<long>(days), static_cast<int>(persons), style.channame.c_str());
+}
 
-  // The current topic: the latest day that has one, the undated day aside.
-  for (size_t i = dayCount; i-- > 1;) {
+// The current topic: the latest day that has one, the undated day aside.
+void WriteCurrentTopic(FILE* out, const PageStyle& style, const DayTable& days) {
+  for (size_t i = days.records.size(); i-- > 1;) {
     const DayRecord& day = days.records[i];
     if (!day.topic) continue;
-    fprintf(out, "<font size=1 face=\"%s\">", font2);
+    fprintf(out, "<font size=1 face=\"%s\">", style.font2.c_str());
     fputs("The current topic is <b>", out);
     RenderText(out, *day.topic);
     fputs("</b></font><br>\n", out);
     break;
   }
+}
 
-  // The random day line: a random dated day's random line.
-  const DayRecord* quoteDay = nullptr;
-  if (dayCount == 1) {
-    quoteDay = &days.records[0];
-  } else if (dayCount > 1) {
-    size_t candidate = 0;
-    while (IsUndated(days.records[candidate])) {
-      int drawn = static_cast<int>(static_cast<size_t>(rand()) % dayCount);
-      candidate = static_cast<size_t>(drawn);
-      if (context.verbosity > 1) {
-        fprintf(stderr, "Random Channel Number: %i (%s)\n", drawn,
-                days.records[candidate].name.c_str());
-      }
+// A random dated day, drawing from rand() until one is found; the only day
+// when there is one; none in an empty table.
+const DayRecord* DrawQuoteDay(const DayTable& days, int verbosity) {
+  const size_t dayCount = days.records.size();
+  if (dayCount == 0) return nullptr;
+  if (dayCount == 1) return &days.records[0];
+  size_t candidate = 0;
+  while (IsUndated(days.records[candidate])) {
+    int drawn = static_cast<int>(static_cast<size_t>(rand()) % dayCount);
+    candidate = static_cast<size_t>(drawn);
+    if (verbosity > 1) {
+      fprintf(stderr, "Random Channel Number: %i (%s)\n", drawn,
+              days.records[candidate].name.c_str());
     }
-    quoteDay = &days.records[candidate];
   }
+  return &days.records[candidate];
+}
+
+// The random day line: a random dated day's random line, closing the summary.
+void WriteRandomDayLine(FILE* out, const PageStyle& style, const DayTable& days, int verbosity) {
+  const DayRecord* quoteDay = DrawQuoteDay(days, verbosity);
   fputs("<font size=1 face=\"", out);
-  fputs(font2, out);
+  fputs(style.font2.c_str(), out);
   fputs("\"><b><i>", out);
   if (quoteDay != nullptr && quoteDay->quote.text) RenderText(out, *quoteDay->quote.text);
   fputs("</i></b></font><br>\n", out);
   fprintf(out, "<hr width=\"50%%\">\n");
   fprintf(out, "<hr width=\"90%%\">\n");
+}
 
-  WriteActivityCharts(out, settings, days, nicks);
+// The rule and heading above each section after the charts.
+void WriteSectionTitle(FILE* out, const PageStyle& style, const char* title) {
+  fprintf(out,
+          "<hr width=\"90%%\"><font color=\"#%s\" size=4 face=\"%s\"><i><u>%s</u></i></font>\n",
+          style.contrast.c_str(), style.font2.c_str(), title);
+}
 
-  // The samples, with the Big Numbers between the kicks and the URLs.
-  fprintf(out,
-          "<hr width=\"90%%\"><font color=\"#%s\" size=4 face=\"%s\"><i><u>5 Random Topics</u></i></font>\n",
-          contrast, font2);
-  WritePoolTable(out, settings, store.pools.topics, "Topic");
-  fprintf(out,
-          "<hr width=\"90%%\"><font color=\"#%s\" size=4 face=\"%s\"><i><u>5 Random Kicks</u></i></font>\n",
-          contrast, font2);
-  WritePoolTable(out, settings, store.pools.kicks, "What happened");
-  fprintf(out,
-          "<hr width=\"90%%\"><font color=\"#%s\" size=4 face=\"%s\"><i><u>Big Numbers</u></i></font>\n",
-          contrast, font2);
-  if (!nicks.records.empty()) WriteBigNumbers(out, settings, nicks, statWord);
-  fprintf(out,
-          "<hr width=\"90%%\"><font color=\"#%s\" size=4 face=\"%s\"><i><u>5 Random URLs</u></i></font>\n",
-          contrast, font2);
-  WritePoolTable(out, settings, store.pools.urls, "URL");
-  fprintf(out,
-          "<hr width=\"90%%\"><font color=\"#%s\" size=4 face=\"%s\"><i><u>5 Random Signoffs</u></i></font>\n",
-          contrast, font2);
-  WritePoolTable(out, settings, store.pools.signoffs, "Quit message");
+// The samples, with the Big Numbers between the kicks and the URLs.
+void WriteSampleSections(FILE* out, const PageStyle& style, const StatsStore& store,
+                         const std::string& statWord) {
+  WriteSectionTitle(out, style, "5 Random Topics");
+  WritePoolTable(out, style, store.pools.topics, "Topic");
+  WriteSectionTitle(out, style, "5 Random Kicks");
+  WritePoolTable(out, style, store.pools.kicks, "What happened");
+  WriteSectionTitle(out, style, "Big Numbers");
+  if (!store.nicks.records.empty()) WriteBigNumbers(out, style, store.nicks, statWord);
+  WriteSectionTitle(out, style, "5 Random URLs");
+  WritePoolTable(out, style, store.pools.urls, "URL");
+  WriteSectionTitle(out, style, "5 Random Signoffs");
+  WritePoolTable(out, style, store.pools.signoffs, "Quit message");
+}
 
-  // Footer. The sizes and the elapsed time are 64-bit so that they stay
-  // right for inputs beyond 2 TiB and runs of any length.
+// The footer: when and with what the page was made, the run's figures and
+// the user's credits. The sizes and the elapsed time are 64-bit so that
+// they stay right for inputs beyond 2 TiB and runs of any length.
+void WritePageFooter(FILE* out, const PageStyle& style, const PageContext& context,
+                     const std::string& pageTimeText) {
+  const char* font2 = style.font2.c_str();
   fprintf(out, "<hr width=\"100%%\"><Table width=\"95%%\" border=2><tr><td><Table width=\"100%%\" border=0 cellpadding=5 cellspacing=0>\n");
   fprintf(out,
           "<tr><td align=\"left\" valign=\"middle\"><font size=2 face=\"%s\">This page was created on %s,\n",
@@ -198,14 +178,63 @@ void WriteReportPage(FILE* out, const PageContext& context, StatsStore& store) {
   fputs(".</font><br>", out);
   fprintf(out, "<font size=1 face=\"%s\">Processed %lldKiB in %llds.</font></td>\n", font2,
           static_cast<long long>(context.processedBytes >> 10),
-          static_cast<long long>(pageTime - context.startTime));
+          static_cast<long long>(context.pageTime - context.startTime));
   fputs("<td><a href=\"", out);
   fputs("http://validator.w3.org/check/referer", out);
   fputs("\"><img border=0 src=\"", out);
   fputs("http://validator.w3.org/images/vh40", out);
   fputs("\" alt=\"Valid HTML 4.0!\" height=31 width=88></a></td>", out);
   fprintf(out, "<td align=\"right\" valign=\"middle\"><font size=2 face=\"%s\">%s</font></td></tr>\n",
-          font2, SettingValue(settings, "credits").c_str());
+          font2, style.credits.c_str());
   fputs("</table></td></tr></table>", out);
   fputs("</center></body></html>", out);
+}
+
+}  // namespace
+
+void WritePoolTable(FILE* out, const PageStyle& style, const SamplePool& pool, const char* title) {
+  const char* contrast = style.contrast.c_str();
+  const char* font1 = style.font1.c_str();
+  const char* font2 = style.font2.c_str();
+
+  fputs("<Table border=0 cellpadding=2 cellspacing=2>\n", out);
+  fprintf(out,
+          "<tr><td></td><td align=\"left\" bgcolor=\"#%s\"><font color=\"#%s\" size=3 face=\"%s\"><i><b>Who by</b></i></font></td>\n",
+          style.headNickBg.c_str(), contrast, font1);
+  fprintf(out,
+          "<td align=\"left\" bgcolor=\"#%s\"><font color=\"#%s\" size=3 face=\"%s\"><i><b>%s</b></i></font></td>\n",
+          style.headOtherBg.c_str(), contrast, font1, title);
+  fputs("</tr>\n", out);
+
+  int32_t distinct = pool.offers - pool.duplicates;
+  for (int i = 0; i < distinct && i < kPoolSlots; ++i) {
+    std::string whoBy = EscapedText(pool.whoBy[i] ? *pool.whoBy[i] : std::string());
+    fprintf(out,
+            "<tr><td align=\"right\" bgcolor=\"#%s\"><font size=1 face=\"%s\">%i</font></td><td align=\"left\" bgcolor=\"#%s\"><font size=2 face=\"%s\">%s</font></td><td align=\"left\" bgcolor=\"#%s\"><font size=2 face=\"%s\"><i>",
+            style.indexBg.c_str(), font2, i + 1, style.nickBg.c_str(), font2, whoBy.c_str(),
+            style.secondBg.c_str(), font1);
+    if (pool.items[i]) RenderText(out, *pool.items[i]);
+    fputs("</i></font></td></tr>\n", out);
+  }
+  fputs("</table>\n", out);
+}
+
+void WriteReportPage(FILE* out, const PageContext& context, StatsStore& store) {
+  static const std::string kNoStatWord;
+  const PageStyle& style = *context.style;
+  const std::string& statWord = context.statWord ? *context.statWord : kNoStatWord;
+
+  const std::string fallbackFirst = UndatedDayName(store.days, context.verbosity);
+  const std::string pageTimeText = CtimeText(context.pageTime);
+  SortDaysForPage(store.days);
+  SortNicksForPage(store.nicks);
+  const ReportPeriod period = FindReportPeriod(store.days, fallbackFirst);
+
+  WritePageHead(out, style);
+  WriteSummary(out, style, period, pageTimeText, store.nicks.records.size());
+  WriteCurrentTopic(out, style, store.days);
+  WriteRandomDayLine(out, style, store.days, context.verbosity);
+  WriteActivityCharts(out, style, store.days, store.nicks);
+  WriteSampleSections(out, style, store, statWord);
+  WritePageFooter(out, style, context, pageTimeText);
 }

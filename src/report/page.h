@@ -6,17 +6,19 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
-#include <string_view>
 
-#include "driver/settings.h"
+#include "report/page_style.h"
 #include "stats/accounting.h"
 #include "stats/samples.h"
 
+// The program and the version the page names as its maker.
 constexpr const char* kProgramName = "tallywick";
 constexpr const char* kProgramVersion = "0.2.4";
 
+// What the page shows besides the tables: its look, the StatWord and the
+// figures of the run.
 struct PageContext {
-  const Settings* settings = nullptr;
+  const PageStyle* style = nullptr;
   const std::string* statWord = nullptr;
   int verbosity = 0;
   time_t startTime = 0;
@@ -25,8 +27,8 @@ struct PageContext {
 };
 
 // Sorts both tables into report order and writes the whole page to `out`.
+// REQUIRES: context.style is set.
 void WriteReportPage(FILE* out, const PageContext& context, StatsStore& store);
 
-// Writes one sample pool as a table titled `title`.
-void WritePoolTable(FILE* out, const Settings& settings, const SamplePool& pool,
-                    const char* title);
+// Writes one sample pool as a table titled `title`, a row per distinct offer.
+void WritePoolTable(FILE* out, const PageStyle& style, const SamplePool& pool, const char* title);

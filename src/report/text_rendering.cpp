@@ -122,28 +122,68 @@ struct LinkMarker {
   size_t progress;
 };
 
-}  // namespace
-
-void RenderText(FILE* out, std::string_view text) {
-  std::string escaped = EscapeAmpersands(UpToZeroByte(text));
-  WriteFormatted(out, escaped);
-}
-
-std::string EscapeAmpersands(std::string_view text) {
-  size_t ampersands = 0;
-  for (char c : text) ampersands += c == '&';
-  std::string escaped;
-  escaped.reserve(text.size() + 4 * ampersands);
-  size_t start = 0;
-  for (size_t amp = text.find('&'); amp != std::string_view::npos; amp = text.find('&', start)) {
-    escaped.append(text, start, amp - start);
-    escaped += "&amp;";
-    start = amp + 1;
+// Where the next link word at or after `scanStart` begins, or run.size()
+// when there is none. Each marker keeps a count of how much of it the
+// characters just seen have matched. On a mismatch the count restarts from the mismatching character
+// alone, never from an earlier overlap. That is exact for the markers whose
+// first character does not recur in them; "www." is the exception and is
+// missed after four or more letters "w" ("wwww.").
+size_t FindLinkWord(std::string_view run, size_t scanStart) {
+  LinkMarker markers[] = {
+      {"http://", 0}, {"ftp://", 0}, {"www.", 0}, {".com", 0},
+      {".org", 0},    {".net", 0},   {".ca", 0},  {".uk", 0},
+  };
+  for (size_t pos = scanStart; pos < run.size(); ++pos) {
+    char c = run[pos];
+    for (LinkMarker& marker : markers) {
+      if (c == marker.text[marker.progress]) {
+        if (++marker.progress < marker.text.size()) continue;
+        // The word begins after the last white space before the marker's end.
+        size_t start = pos;
+        while (start > scanStart && !IsSpace(run[start - 1])) --start;
+        return start;
+      }
+      marker.progress = c == marker.text[0] ? 1 : 0;
+    }
   }
-  escaped.append(text, start);
-  return escaped;
+  return run.size();
 }
 
+// Writes one run of ordinary characters, turning its link words into links.
+void WriteLinks(FILE* out, std::string_view run) {
+  size_t scan = 0;
+  while (scan < run.size()) {
+    size_t start = FindLinkWord(run, scan);
+    if (start >= run.size()) break;
+    WriteBytes(out, run.substr(scan, start - scan));
+    size_t end = start;
+    while (end < run.size() && !IsSpace(run[end])) ++end;
+    std::string_view word = run.substr(start, end - start);
+    bool hasAt = word.find('@') != std::string_view::npos;
+    if (hasAt && word.find(':') == std::string_view::npos) {
+      // A mail address, not a link.
+      WriteBytes(out, word);
+    } else {
+      const char* prefix = "http://";
+      if (StartsWith(word, "http://") || StartsWith(word, "ftp://")) {
+        prefix = "";
+      } else if (hasAt || StartsWith(word, "ftp.")) {
+        prefix = "ftp://";
+      }
+      fputs("<a href=\"", out);
+      fputs(prefix, out);
+      WriteBytes(out, word);
+      fputs("\">", out);
+      WriteBytes(out, word);
+      fputs("</a>", out);
+    }
+    scan = end;
+  }
+  if (scan < run.size()) WriteBytes(out, run.substr(scan));
+}
+
+// Handles the special characters of an escaped text; hands every run of
+// ordinary characters to WriteLinks.
 void WriteFormatted(FILE* out, std::string_view escaped) {
   std::string_view text = UpToZeroByte(escaped);
   RenderState state;
@@ -190,62 +230,27 @@ void WriteFormatted(FILE* out, std::string_view escaped) {
   CloseOpenTags(out, state);
 }
 
-void WriteLinks(FILE* out, std::string_view run) {
-  size_t scan = 0;
-  while (scan < run.size()) {
-    size_t start = FindLinkWord(run, scan);
-    if (start >= run.size()) break;
-    WriteBytes(out, run.substr(scan, start - scan));
-    size_t end = start;
-    while (end < run.size() && !IsSpace(run[end])) ++end;
-    std::string_view word = run.substr(start, end - start);
-    bool hasAt = word.find('@') != std::string_view::npos;
-    if (hasAt && word.find(':') == std::string_view::npos) {
-      // A mail address, not a link.
-      WriteBytes(out, word);
-    } else {
-      const char* prefix = "http://";
-      if (StartsWith(word, "http://") || StartsWith(word, "ftp://")) {
-        prefix = "";
-      } else if (hasAt || StartsWith(word, "ftp.")) {
-        prefix = "ftp://";
-      }
-      fputs("<a href=\"", out);
-      fputs(prefix, out);
-      WriteBytes(out, word);
-      fputs("\">", out);
-      WriteBytes(out, word);
-      fputs("</a>", out);
-    }
-    scan = end;
+// `text` with every "&" replaced by "&amp;".
+std::string EscapeAmpersands(std::string_view text) {
+  size_t ampersands = 0;
+  for (char c : text) ampersands += c == '&';
+  std::string escaped;
+  escaped.reserve(text.size() + 4 * ampersands);
+  size_t start = 0;
+  for (size_t amp = text.find('&'); amp != std::string_view::npos; amp = text.find('&', start)) {
+    escaped.append(text, start, amp - start);
+    escaped += "&amp;";
+    start = amp + 1;
   }
-  if (scan < run.size()) WriteBytes(out, run.substr(scan));
+  escaped.append(text, start);
+  return escaped;
 }
 
-// Each marker keeps a count of how much of it the characters just seen have
-// matched. On a mismatch the count restarts from the mismatching character
-// alone, never from an earlier overlap. That is exact for the markers whose
-// first character does not recur in them; "www." is the exception and is
-// missed after four or more letters "w" ("wwww.").
-size_t FindLinkWord(std::string_view run, size_t scanStart) {
-  LinkMarker markers[] = {
-      {"http://", 0}, {"ftp://", 0}, {"www.", 0}, {".com", 0},
-      {".org", 0},    {".net", 0},   {".ca", 0},  {".uk", 0},
-  };
-  for (size_t pos = scanStart; pos < run.size(); ++pos) {
-    char c = run[pos];
-    for (LinkMarker& marker : markers) {
-      if (c == marker.text[marker.progress]) {
-        if (++marker.progress < marker.text.size()) continue;
-        // The word begins after the last white space before the marker's end.
-        size_t start = pos;
-        while (start > scanStart && !IsSpace(run[start - 1])) --start;
-        return start;
-      }
-      marker.progress = c == marker.text[0] ? 1 : 0;
-    }
-  }
-  return run.size();
+}  // namespace
+
+void RenderText(FILE* out, std::string_view text) {
+  std::string escaped = EscapeAmpersands(UpToZeroByte(text));
+  WriteFormatted(out, escaped);
 }
 
 std::string EscapedText(std::string_view text) {
@@ -272,5 +277,3 @@ std::string EscapedText(std::string_view text) {
   }
   return escaped;
 }
-
-void WriteEscaped(FILE* out, std::string_view text) { WriteBytes(out, EscapedText(text)); }
