@@ -6,7 +6,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "logformat/format_file.h"
-#include "logformat/log_reader.h"
+#include "logformat/classification.h"
 
 namespace {
 

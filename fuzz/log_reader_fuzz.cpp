@@ -118,10 +118,9 @@ ReadOutcome ReadLog(const std::string& log, const LineTypeTable& format, int wor
   srand(1);
   fuzz_support::InputStream in(log);
   StatsStore store;
-  RecentLines recent;
   uint64_t bytes = 0;
   ReadOutcome outcome;
-  outcome.ok = ParseLogFile(in.stream, format, f.config, bytes, store, recent, workers);
+  outcome.ok = ParseLogFile(in.stream, format, f.config, bytes, store, workers);
   if (FindDay(store.days, UNDATED, 0) == nullptr) fuzz_support::Finding("no undated day");
   if (outcome.ok) {
     // A zero byte ends its line's text, and the rest of that line counts

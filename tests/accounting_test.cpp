@@ -88,9 +88,19 @@ class AccountingTest : public ::testing::Test {
 
   void Account(LineType type, const std::string& line, const std::string* nick,
                const std::string* otherNick, const std::string* message, int hour = 12) {
-    NickRecord* speaker = nick != nullptr ? &Nick(*nick) : nullptr;
-    AccountLine(type, line, LineParts{nick, otherNick, message}, speaker, hour, hour / 6, Today(),
-                store, recent, config, scratch);
+    auto part = [](const std::string* text) {
+      return text != nullptr ? std::optional<std::string_view>(*text) : std::nullopt;
+    };
+    LineFacts facts;
+    facts.type = type;
+    facts.line = line;
+    facts.parts = LineParts{part(nick), part(otherNick), part(message)};
+    facts.speaker = nick != nullptr ? &Nick(*nick) : nullptr;
+    facts.hour = hour;
+    facts.quarter = hour / 6;
+    facts.day = &Today();
+    facts.recent = &recent;
+    AccountLine(facts, store, config, scratch);
   }
   void Say(const std::string& nick, const std::string& message, int hour = 12) {
     Account(kTypeText, "<" + nick + "> " + message, &nick, nullptr, &message, hour);

@@ -30,19 +30,7 @@ using test_support::WriteFile;
 
 namespace {
 
-const char* const kFormat =
-    "text=^([0-9]+):[0-9]+ <([[:nick:]]+)> (.*)$,time,nick,string\n"
-    "act=^([0-9]+):[0-9]+ \\* ([[:nick:]]+) (.*)$,time,nick,string\n"
-    "join=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) joined$,time,nick\n"
-    "part=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) left$,time,nick\n"
-    "quit=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) quit \\[(.*)\\]$,time,nick,string\n"
-    "kick=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) kicked ([[:nick:]]+) \\[(.*)\\]$,time,nick,othernick,"
-    "string\n"
-    "topic=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) set the topic to (.*)$,time,nick,string\n"
-    "nick=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) is now ([[:nick:]]+)$,time,nick,othernick\n"
-    "mode=^([0-9]+):[0-9]+ -!- mode by ([[:nick:]]+)$,time,nick\n"
-    "date_stamp=^--- Day changed (.*)$,date\n"
-    "channel=^--- Log (opened|closed)$,null\n";
+using test_support::kFormat;
 
 const char* const kLog =
     "--- Log opened\n"
@@ -377,18 +365,11 @@ TEST(PageOutput, ANewPageAppearsOnlyWhenCompleteWithTheUmaskMode) {
   }
 }
 
-TEST(PageOutput, AnExistingPageKeepsItsModeAndSurvivesAnAbandonedWrite) {
+TEST(PageOutput, AnExistingPageKeepsItsMode) {
   TempDir dir;
   std::string path = dir / "page.html";
   WriteFile(path, "old page\n");
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-
-  PageOutput abandoned;
-  ASSERT_TRUE(OpenPageOutput(path, abandoned));
-  fputs("half a page", abandoned.stream);
-  AbandonPageOutput(abandoned);
-  EXPECT_EQ(ReadFile(path), "old page\n");
-  EXPECT_EQ(FolderEntries(dir.path), std::vector<std::string>{"page.html"});
 
   PageOutput output;
   ASSERT_TRUE(OpenPageOutput(path, output));
@@ -585,25 +566,19 @@ TEST(PageOutput, ASignalDuringTheWriteRemovesTheTemporaryPage) {
     EXPECT_EQ(FolderEntries(dir.path), std::vector<std::string>{"page.html"}) << what;
   }
 
-  // Once the page is finished or abandoned, the signals act as before.
+  // Once the page is finished, the signals act as before.
   TempDir dir;
   struct sigaction before;
   sigaction(SIGTERM, nullptr, &before);
-  for (bool finish : {true, false}) {
-    PageOutput output;
-    ASSERT_TRUE(OpenPageOutput(dir / "page.html", output));
-    struct sigaction during;
-    sigaction(SIGTERM, nullptr, &during);
-    EXPECT_NE(during.sa_handler, before.sa_handler);
-    if (finish) {
-      EXPECT_TRUE(FinishPageOutput(output));
-    } else {
-      AbandonPageOutput(output);
-    }
-    struct sigaction after;
-    sigaction(SIGTERM, nullptr, &after);
-    EXPECT_EQ(after.sa_handler, before.sa_handler) << (finish ? "finished" : "abandoned");
-  }
+  PageOutput output;
+  ASSERT_TRUE(OpenPageOutput(dir / "page.html", output));
+  struct sigaction during;
+  sigaction(SIGTERM, nullptr, &during);
+  EXPECT_NE(during.sa_handler, before.sa_handler);
+  EXPECT_TRUE(FinishPageOutput(output));
+  struct sigaction after;
+  sigaction(SIGTERM, nullptr, &after);
+  EXPECT_EQ(after.sa_handler, before.sa_handler);
 }
 
 // ---- Whole runs of the program ----

@@ -33,19 +33,7 @@ using test_support::WriteFile;
 
 namespace {
 
-const char* const kFormat =
-    "text=^([0-9]+):[0-9]+ <([[:nick:]]+)> (.*)$,time,nick,string\n"
-    "act=^([0-9]+):[0-9]+ \\* ([[:nick:]]+) (.*)$,time,nick,string\n"
-    "join=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) joined$,time,nick\n"
-    "part=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) left$,time,nick\n"
-    "quit=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) quit \\[(.*)\\]$,time,nick,string\n"
-    "kick=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) kicked ([[:nick:]]+) \\[(.*)\\]$,time,nick,othernick,"
-    "string\n"
-    "topic=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) set the topic to (.*)$,time,nick,string\n"
-    "nick=^([0-9]+):[0-9]+ -!- ([[:nick:]]+) is now ([[:nick:]]+)$,time,nick,othernick\n"
-    "mode=^([0-9]+):[0-9]+ -!- mode by ([[:nick:]]+)$,time,nick\n"
-    "date_stamp=^--- Day changed (.*)$,date\n"
-    "channel=^--- Log (opened|closed)$,null\n";
+using test_support::kFormat;
 
 constexpr const char* kPageStart = "<!DOCTYPE HTML PUBLIC";
 constexpr const char* kPageEnd = "</center></body></html>";

@@ -10,9 +10,13 @@
 #include <vector>
 
 #include "logformat/format_file.h"
+#include "logformat/classification.h"
+#include "run_binary.h"
 #include "stats/tables.h"
 
 namespace {
+
+using test_support::StderrCapture;
 
 // A small log layout with every line type:
 //   "[hh] <nick> text"  (the "[hh] " is optional)   text
@@ -46,42 +50,6 @@ FILE* StreamOf(const std::string& bytes) {
   return file;
 }
 
-std::string ReadAll(FILE* file) {
-  std::string text;
-  rewind(file);
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-  return text;
-}
-
-// Sends standard error to a temporary file while it lives.
-class StderrCapture {
- public:
-  StderrCapture() {
-    fflush(stderr);
-    file_ = tmpfile();
-    saved_ = dup(2);
-    dup2(fileno(file_), 2);
-  }
-  ~StderrCapture() {
-    if (file_ != nullptr) Finish();
-  }
-  std::string Finish() {
-    fflush(stderr);
-    dup2(saved_, 2);
-    close(saved_);
-    std::string text = ReadAll(file_);
-    fclose(file_);
-    file_ = nullptr;
-    return text;
-  }
-
- private:
-  FILE* file_ = nullptr;
-  int saved_ = -1;
-};
-
 std::string Repeat(const std::string& line, int times) {
   std::string lines;
   for (int i = 0; i < times; ++i) lines += line;
@@ -98,7 +66,8 @@ class LogReader : public ::testing::Test {
     ASSERT_NE(in, nullptr);
     StderrCapture capture;
     bool complete = ReadLogFormatSpec(in, 0, *table_);
-    std::string complaints = capture.Finish();
+    std::string complaints = capture.Text();
+    capture.Restore();
     fclose(in);
     ASSERT_TRUE(complete);
     ASSERT_EQ(complaints, "");
@@ -113,15 +82,16 @@ class LogReader : public ::testing::Test {
       return false;
     }
     StderrCapture capture;
-    bool ok = ParseLogFile(in, *table_, config_, bytes_, store_, recent_, workers_);
-    errors_ = capture.Finish();
+    bool ok = ParseLogFile(in, *table_, config_, bytes_, store_, workers_);
+    errors_ = capture.Text();
+    capture.Restore();
     fclose(in);
+    lastLog_ = log;
     return ok;
   }
 
   void Reset() {
     store_ = StatsStore();
-    recent_ = RecentLines();
     bytes_ = 0;
   }
 
@@ -147,16 +117,39 @@ class LogReader : public ::testing::Test {
     return *day;
   }
 
-  std::vector<std::string> Recent() const {
+  // The recent lines at the end of the last log read, oldest first, "-" for
+  // none: seen as the context of a kick appended to that log, read again
+  // into a store of its own.
+  std::vector<std::string> Recent() {
+    const std::string kick = "!! zz kicked zz (r)";
+    StatsStore saved = std::move(store_);
+    uint64_t savedBytes = bytes_;
+    std::string savedLog = lastLog_, savedErrors = errors_;
+    store_ = StatsStore();
+    Parse(savedLog + "\n" + kick + "\n");
+    std::string context;
+    for (const std::optional<std::string>& item : store_.pools.kicks.items) {
+      if (item && item->ends_with(kick)) context = *item;
+    }
+    store_ = std::move(saved);
+    bytes_ = savedBytes;
+    lastLog_ = savedLog;
+    errors_ = savedErrors;
     std::vector<std::string> lines;
-    for (const std::optional<std::string>& line : recent_.slots)
-      lines.push_back(line ? *line : "-");
+    EXPECT_TRUE(context.ends_with(kick)) << context;
+    context.resize(context.size() - std::min(context.size(), kick.size()));
+    // Each recent line is ended by a newline.
+    for (size_t start = 0, end; (end = context.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      lines.push_back(context.substr(start, end - start));
+    }
+    while (lines.size() < 3) lines.insert(lines.begin(), "-");
     return lines;
   }
 
   std::unique_ptr<LineTypeTable> table_;
   StatsStore store_;
-  RecentLines recent_;
+  std::string lastLog_;
   AccountingConfig config_;
   int workers_ = 1;
   uint64_t bytes_ = 0;
@@ -323,7 +316,7 @@ TEST_F(LogReader, StopsAtABadHour) {
   EXPECT_FALSE(Parse("[3] <bob> fine\n[24] <bob> too late\n[4] <bob> never read\n"));
   EXPECT_EQ(errors_, "Bad hour \"24] <bob> too late\"\n");
   EXPECT_EQ(Nick("bob").lines, 1);
-  EXPECT_EQ(Recent()[2], "[3] <bob> fine");
+  EXPECT_EQ(Day(UNDATED).lines, 1);
 
   Reset();
   EXPECT_FALSE(Parse("[-1] <amy> before\n"));

@@ -7,38 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "run_binary.h"
+
 namespace {
 
-// Collects what the code under test writes to standard error.
-class StderrCapture {
- public:
-  StderrCapture() {
-    fflush(stderr);
-    file_ = tmpfile();
-    saved_ = dup(2);
-    dup2(fileno(file_), 2);
-  }
-  ~StderrCapture() {
-    if (file_ != nullptr) Finish();
-  }
-  std::string Finish() {
-    fflush(stderr);
-    dup2(saved_, 2);
-    close(saved_);
-    std::string text;
-    rewind(file_);
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file_)) > 0) text.append(buffer, got);
-    fclose(file_);
-    file_ = nullptr;
-    return text;
-  }
-
- private:
-  FILE* file_ = nullptr;
-  int saved_ = -1;
-};
+using test_support::StderrCapture;
 
 std::vector<std::string> NamesInOrder(const NickTable& table) {
   std::vector<std::string> names;
@@ -293,7 +266,8 @@ TEST(DayTable, VerboseLookupReportsEveryRecordCompared) {
   DayRecord* found = FindDay(table, "mon jan 01 2001", 2);
   DayRecord* missing = FindDay(table, "Fri Jan 05 2001", 2);
   DayRecord* quiet = FindDay(table, "Tue Jan 02 2001", 1);
-  std::string written = capture.Finish();
+  capture.Restore();
+  std::string written = capture.Text();
 
   ASSERT_NE(found, nullptr);
   EXPECT_EQ(found->name, "Mon Jan 01 2001");

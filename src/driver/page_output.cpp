@@ -431,12 +431,3 @@ bool FinishPageOutput(PageOutput& output) {
   RemoveSignalCleanup(output);
   return !failed;
 }
-
-void AbandonPageOutput(PageOutput& output) {
-  if (output.stream != nullptr && !output.isStdout) fclose(output.stream);
-  if (output.copyOver >= 0) close(output.copyOver);
-  if (!output.tempPath.empty()) unlink(output.tempPath.c_str());
-  RemoveSignalCleanup(output);
-  output.stream = nullptr;
-  output.copyOver = -1;
-}

@@ -54,6 +54,3 @@ bool OpenPageOutput(const std::string& path, PageOutput& output);
 // copies it over the target. On any failure reports it with perror, removes
 // the temporary file and returns false.
 bool FinishPageOutput(PageOutput& output);
-
-// Closes and removes a temporary output without replacing the target.
-void AbandonPageOutput(PageOutput& output);

@@ -99,7 +99,7 @@ bool ReadLogFiles(RunState& state) {
       continue;
     }
     bool ok = ParseLogFile(in, state.format, state.accounting, state.processedBytes, state.store,
-                           state.recent, state.classifyWorkers);
+                           state.classifyWorkers);
     // Standard input stays open: a second "-" then reads it at its end, an
     // empty log, instead of a closed stream.
     if (!isStdin) fclose(in);
@@ -118,6 +118,29 @@ void ApplyExclusionPath(RunState& state) {
   }
   ApplyExclusionFile(in, state.store.nicks);
   fclose(in);
+}
+
+// The start time: SOURCE_DATE_EPOCH when it holds a decimal number of
+// seconds, otherwise the clock.
+time_t RunClock() {
+  const char* epoch = getenv("SOURCE_DATE_EPOCH");
+  if (epoch != nullptr && *epoch != '\0' && strspn(epoch, "0123456789") == strlen(epoch) &&
+      strlen(epoch) <= 18) {
+    return static_cast<time_t>(strtoll(epoch, nullptr, 10));
+  }
+  return time(nullptr);
+}
+
+// The number of threads that classify log lines: TALLYWICK_THREADS when it
+// holds a number from 1 up, otherwise the number of online processors.
+int ClassifyWorkersFromEnvironment() {
+  const char* threads = getenv("TALLYWICK_THREADS");
+  if (threads != nullptr && *threads != '\0' && strspn(threads, "0123456789") == strlen(threads)) {
+    long count = strtol(threads, nullptr, 10);
+    if (count >= 1) return static_cast<int>(count > 64 ? 64 : count);
+  }
+  long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online >= 1 ? static_cast<int>(online > 64 ? 64 : online) : 1;
 }
 
 // Refuses, before any log is read, a page path that leads through a link
@@ -149,25 +172,6 @@ int WritePage(RunState& state) {
 }
 
 }  // namespace
-
-time_t RunClock() {
-  const char* epoch = getenv("SOURCE_DATE_EPOCH");
-  if (epoch != nullptr && *epoch != '\0' && strspn(epoch, "0123456789") == strlen(epoch) &&
-      strlen(epoch) <= 18) {
-    return static_cast<time_t>(strtoll(epoch, nullptr, 10));
-  }
-  return time(nullptr);
-}
-
-int ClassifyWorkersFromEnvironment() {
-  const char* threads = getenv("TALLYWICK_THREADS");
-  if (threads != nullptr && *threads != '\0' && strspn(threads, "0123456789") == strlen(threads)) {
-    long count = strtol(threads, nullptr, 10);
-    if (count >= 1) return static_cast<int>(count > 64 ? 64 : count);
-  }
-  long online = sysconf(_SC_NPROCESSORS_ONLN);
-  return online >= 1 ? static_cast<int>(online > 64 ? 64 : online) : 1;
-}
 
 CommandLineOutcome ReadCommandLine(const std::vector<std::string>& args, RunState& state) {
   if (args.empty() || !IsOptionWord(args[0])) return CommandLineOutcome::kNotAnOption;

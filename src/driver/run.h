@@ -40,18 +40,9 @@ struct RunState {
   AccountingConfig accounting;  // StatWord, quote limits, bot names, patterns
 
   StatsStore store;
-  RecentLines recent;
 
   int classifyWorkers = 1;  // threads that classify log lines
 };
-
-// The number of threads that classify log lines: TALLYWICK_THREADS when it
-// holds a number from 1 up, otherwise the number of online processors.
-int ClassifyWorkersFromEnvironment();
-
-// The start time: SOURCE_DATE_EPOCH when it holds a decimal number of
-// seconds, otherwise the clock.
-time_t RunClock();
 
 enum class CommandLineOutcome {
   kRead,            // options read; operands, if any, in state.logFiles

@@ -4,7 +4,7 @@
 #include <iterator>
 #include <string_view>
 
-#include "stats/tables.h"  // NamesEqualIgnoringCase
+#include "stats/text_basics.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "logformat/pattern_size.h"
-#include "stats/tables.h"  // NamesEqualIgnoringCase
+#include "stats/text_basics.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "stats/accounting.h"  // LineType
+#include "stats/line_type.h"
 
 // The pieces a line may give, in the order the format file's part lists name them.
 enum LinePart : int {
@@ -49,6 +49,7 @@ struct LineTypeTable {
 };
 
 // The keyword of a line type or a line part, as the format file writes it.
+// The empty text for a number that names none.
 const char* LineTypeKeyword(int type);
 const char* LinePartKeyword(int part);
 

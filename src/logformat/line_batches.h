@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "logformat/format_file.h"
-#include "logformat/log_reader.h"
+#include "logformat/classification.h"
 
 // One line of a batch: its text is zero-terminated in the batch's bytes,
 // newline and ANSI sequences removed.
@@ -46,6 +46,8 @@ void ClassifyBatch(const LineTypeTable& table, LineBatch& batch);
 // file order. Bounded: only a few batches per worker are in flight.
 struct ParallelClassifier;
 
+// Starts the workers on `in`; they stop when the returned handle goes.
+// REQUIRES: `in` and `table` outlive the handle; workers >= 1.
 std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallelClassifier(
     FILE* in, const LineTypeTable& table, int workers);
 

@@ -1,11 +1,13 @@
 #include "logformat/log_reader.h"
 
-#include <cstring>
-#include <string>
-#include <vector>
+#include <optional>
+#include <string_view>
 
+#include "logformat/classification.h"
 #include "logformat/line_batches.h"
+#include "stats/samples.h"
 #include "stats/tables.h"
+#include "stats/text_basics.h"
 
 namespace {
 
@@ -14,10 +16,12 @@ struct ReadingState {
   int hour = 0;
   int quarter = 0;
   size_t currentDay = 0;  // position in the DayTable
-  bool havePreviousSpeaker = false;
-  std::string previousSpeaker;  // held by name: records move when nicks are added
+  // The previous speaker's record, held by position: records move when nicks
+  // are added, but while logs are read they are only ever appended, so one
+  // position is one name (compared without regard to case). -1 for none.
+  ptrdiff_t previousSpeaker = -1;
   int runCounter = 0;
-  std::string nick, otherNick, message, date;  // reused for every line
+  RecentLines recent;  // the last accounted lines of this file, for kicks
   AccountingScratch scratch;
 };
 
@@ -25,19 +29,18 @@ bool PartGiven(const LineTypeTable& table, const LineMatch& match, int part) {
   return table.types[match.type].parts[part] != 0;
 }
 
-// The text of a part; a subexpression that took no part in the match gives
-// the empty text.
-void CopyPart(const LineTypeTable& table, const LineMatch& match, int part, const char* line,
-              std::string& into) {
+// The text of a part, a view into the line; a subexpression that took no
+// part in the match gives the empty text. None when the type lacks the part.
+std::optional<std::string_view> PartText(const LineTypeTable& table, const LineMatch& match,
+                                         int part, const char* line) {
+  if (!PartGiven(table, match, part)) return std::nullopt;
   const regmatch_t& position = match.positions[table.types[match.type].parts[part]];
-  if (position.rm_so < 0) {
-    into.clear();
-  } else {
-    into.assign(line + position.rm_so, static_cast<size_t>(position.rm_eo - position.rm_so));
-  }
+  if (position.rm_so < 0) return std::string_view();
+  return std::string_view(line + position.rm_so,
+                          static_cast<size_t>(position.rm_eo - position.rm_so));
 }
 
-size_t FindOrAddDay(DayTable& days, const std::string& date, size_t currentDay, int verbosity) {
+size_t FindOrAddDay(DayTable& days, std::string_view date, size_t currentDay, int verbosity) {
   // Names are unique without regard to case, so the current day is the
   // answer whenever it matches; the diagnostics need the full scan.
   if (verbosity <= 1 && currentDay < days.records.size() &&
@@ -49,14 +52,13 @@ size_t FindOrAddDay(DayTable& days, const std::string& date, size_t currentDay, 
   return static_cast<size_t>(day - days.records.data());
 }
 
-void CountRun(ReadingState& state, NickRecord* speaker) {
+void CountRun(ReadingState& state, const NickTable& nicks, NickRecord* speaker) {
+  ptrdiff_t position = speaker == nullptr ? -1 : speaker - nicks.records.data();
   if (speaker == nullptr) {
-    state.havePreviousSpeaker = false;
+    state.previousSpeaker = -1;
     state.runCounter = 0;
-  } else if (!state.havePreviousSpeaker ||
-             !NamesEqualIgnoringCase(state.previousSpeaker, speaker->name)) {
-    state.havePreviousSpeaker = true;
-    state.previousSpeaker = speaker->name;
+  } else if (state.previousSpeaker != position) {
+    state.previousSpeaker = position;
     state.runCounter = 0;
   } else if (state.runCounter > 7) {
     ++speaker->monologues;
@@ -67,97 +69,66 @@ void CountRun(ReadingState& state, NickRecord* speaker) {
 }
 
 void ReportParsedLine(const char* line, LineType type, const LineParts& parts) {
-  auto shown = [](const std::string* part) { return part ? part->c_str() : "(null)"; };
-  fprintf(stderr, "Parsed line \"%s\" as %d, %s,%s,%s\n", line, static_cast<int>(type),
-          shown(parts.nick), shown(parts.otherNick), shown(parts.message));
+  auto shown = [](const std::optional<std::string_view>& part) {
+    return part ? *part : std::string_view("(null)");
+  };
+  std::string_view nick = shown(parts.nick), other = shown(parts.otherNick),
+                   message = shown(parts.message);
+  fprintf(stderr, "Parsed line \"%s\" as %d, %.*s,%.*s,%.*s\n", line, static_cast<int>(type),
+          static_cast<int>(nick.size()), nick.data(), static_cast<int>(other.size()),
+          other.data(), static_cast<int>(message.size()), message.data());
+}
+
+// Follows the hour of a line that gives one. Returns false on a bad hour.
+bool FollowHour(const LineTypeTable& table, const LineMatch& match, const char* line,
+                size_t length, ReadingState& state) {
+  if (!PartGiven(table, match, kPartTime)) return true;
+  const regmatch_t& time = match.positions[table.types[match.type].parts[kPartTime]];
+  if (time.rm_so < 0) return true;
+  int64_t hour = ReadNumberAt(std::string_view(line, length), static_cast<size_t>(time.rm_so));
+  if (hour < 0 || hour > 23) {
+    fprintf(stderr, "Bad hour \"%s\"\n", line + time.rm_so);
+    return false;
+  }
+  state.hour = static_cast<int>(hour);
+  state.quarter = state.hour / 6;
+  return true;
 }
 
 // Everything that follows classification, in line order. Returns false on a
 // bad hour.
 bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const char* line,
                        size_t length, const AccountingConfig& config, StatsStore& store,
-                       RecentLines& recent, ReadingState& state) {
-  if (PartGiven(table, match, kPartTime)) {
-    const regmatch_t& time = match.positions[table.types[match.type].parts[kPartTime]];
-    if (time.rm_so >= 0) {
-      std::string_view text(line, length);
-      int64_t hour = ReadNumberAt(text, static_cast<size_t>(time.rm_so));
-      if (hour < 0 || hour > 23) {
-        fprintf(stderr, "Bad hour \"%s\"\n", line + time.rm_so);
-        return false;
-      }
-      state.hour = static_cast<int>(hour);
-      state.quarter = state.hour / 6;
-    }
+                       ReadingState& state) {
+  if (!FollowHour(table, match, line, length, state)) return false;
+  if (std::optional<std::string_view> date = PartText(table, match, kPartDate, line)) {
+    state.currentDay = FindOrAddDay(store.days, *date, state.currentDay, config.verbosity);
   }
-  if (PartGiven(table, match, kPartDate)) {
-    CopyPart(table, match, kPartDate, line, state.date);
-    state.currentDay = FindOrAddDay(store.days, state.date, state.currentDay, config.verbosity);
-  }
-  LineParts parts;
-  if (PartGiven(table, match, kPartNick)) {
-    CopyPart(table, match, kPartNick, line, state.nick);
-    parts.nick = &state.nick;
-  }
-  if (PartGiven(table, match, kPartOtherNick)) {
-    CopyPart(table, match, kPartOtherNick, line, state.otherNick);
-    parts.otherNick = &state.otherNick;
-  }
-  if (PartGiven(table, match, kPartString)) {
-    CopyPart(table, match, kPartString, line, state.message);
-    parts.message = &state.message;
-  }
-  if (config.verbosity > 1) ReportParsedLine(line, match.type, parts);
+  LineFacts facts;
+  facts.type = match.type;
+  facts.parts.nick = PartText(table, match, kPartNick, line);
+  facts.parts.otherNick = PartText(table, match, kPartOtherNick, line);
+  facts.parts.message = PartText(table, match, kPartString, line);
+  if (config.verbosity > 1) ReportParsedLine(line, match.type, facts.parts);
 
-  NickRecord* speaker = nullptr;
-  if (parts.nick != nullptr) {
-    speaker = FindNick(store.nicks, state.nick);
-    if (speaker == nullptr) speaker = &AddNick(store.nicks, state.nick);
+  if (facts.parts.nick) {
+    facts.speaker = FindNick(store.nicks, *facts.parts.nick);
+    if (facts.speaker == nullptr) facts.speaker = &AddNick(store.nicks, *facts.parts.nick);
   }
-  CountRun(state, speaker);
+  CountRun(state, store.nicks, facts.speaker);
   if (match.type == kTypeDateStamp || match.type == kTypeChannel) return true;
 
-  std::string_view text(line, length);
-  AccountLine(match.type, text, parts, speaker, state.hour, state.quarter,
-              store.days.records[state.currentDay], store, recent, config, state.scratch);
-  PushRecentLine(recent, text);
+  facts.line = std::string_view(line, length);
+  facts.hour = state.hour;
+  facts.quarter = state.quarter;
+  facts.day = &store.days.records[state.currentDay];
+  facts.recent = &state.recent;
+  AccountLine(facts, store, config, state.scratch);
+  PushRecentLine(state.recent, facts.line);
   return true;
 }
 
 }  // namespace
-
-LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
-  LineMatch match;
-  for (int type = kTypeText; type < kLineTypeCount; ++type) {
-    const CompiledRegex& pattern = table.types[type].pattern;
-    if (!pattern.compiled) continue;
-    if (regexec(&pattern.re, line, kMatchPositions, match.positions, 0) == 0) {
-      match.type = static_cast<LineType>(type);
-      return match;
-    }
-  }
-  match.type = kTypeNull;
-  return match;
-}
-
-size_t StripAnsiCodes(char* text, size_t length) {
-  char* escape = static_cast<char*>(memchr(text, '\x1b', length));
-  if (escape == nullptr) return length;
-  size_t out = static_cast<size_t>(escape - text);
-  for (size_t in = out; in < length; ++in) {
-    if (text[in] != '\x1b') {
-      text[out++] = text[in];
-      continue;
-    }
-    // Drop the ESC and everything up to and including the next "m"; without
-    // one, everything to the end goes.
-    const char* m = static_cast<const char*>(memchr(text + in, 'm', length - in));
-    if (m == nullptr) break;
-    in = static_cast<size_t>(m - text);
-  }
-  text[out] = '\0';
-  return out;
-}
 
 namespace {
 
@@ -167,7 +138,7 @@ constexpr size_t kSingleThreadBatch = 256 * 1024;
 // run must end: a bad hour, or a read error after the batch's lines.
 bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
                   const AccountingConfig& config, uint64_t& processedBytes, StatsStore& store,
-                  RecentLines& recent, ReadingState& state) {
+                  ReadingState& state) {
   for (const BatchLine& line : batch.lines) {
     processedBytes += line.countedBytes;
     const char* text = batch.bytes.data() + line.offset;
@@ -175,7 +146,7 @@ bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
       if (config.verbosity > 0) fprintf(stderr, "Failed to parse \"%s\"\n", text);
       continue;
     }
-    if (!HandleMatchedLine(table, line.match, text, line.length, config, store, recent, state)) {
+    if (!HandleMatchedLine(table, line.match, text, line.length, config, store, state)) {
       return false;
     }
   }
@@ -189,19 +160,17 @@ bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
 }  // namespace
 
 bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
-                  uint64_t& processedBytes, StatsStore& store, RecentLines& recent,
-                  int workers) {
+                  uint64_t& processedBytes, StatsStore& store, int workers) {
   ReadingState state;
   DayRecord* undated = FindDay(store.days, UNDATED, config.verbosity);
   if (undated == nullptr) undated = &AddDay(store.days, UNDATED);
   state.currentDay = static_cast<size_t>(undated - store.days.records.data());
-  ClearRecentLines(recent);
 
   if (workers > 1) {
     auto classifier = StartParallelClassifier(in, table, workers);
     for (;;) {
       const LineBatch& batch = NextClassifiedBatch(*classifier);
-      if (!ConsumeBatch(batch, table, config, processedBytes, store, recent, state)) return false;
+      if (!ConsumeBatch(batch, table, config, processedBytes, store, state)) return false;
       if (batch.endOfStream) return true;
     }
   }
@@ -211,7 +180,7 @@ bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& 
   for (;;) {
     ReadBatch(source, kSingleThreadBatch, batch);
     ClassifyBatch(table, batch);
-    if (!ConsumeBatch(batch, table, config, processedBytes, store, recent, state)) return false;
+    if (!ConsumeBatch(batch, table, config, processedBytes, store, state)) return false;
     if (batch.endOfStream) return true;
   }
 }

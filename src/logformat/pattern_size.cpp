@@ -68,28 +68,32 @@ size_t SkipBracket(std::string_view p, size_t at) {
   return i < p.size() ? i + 1 : p.size();
 }
 
+// Reads the decimal bound at `i` and moves past it; large bounds are held
+// at a ceiling, far above any the size limits let through. Returns false
+// when there are no digits.
+bool ReadBound(std::string_view p, size_t& i, uint64_t& value) {
+  size_t start = i;
+  value = 0;
+  while (i < p.size() && p[i] >= '0' && p[i] <= '9') {
+    if (value < 1000000) value = value * 10 + static_cast<uint64_t>(p[i] - '0');
+    ++i;
+  }
+  return i > start;
+}
+
 // Reads the interval that starts at `at`, just after "{" (or "\{"): "m",
 // "m,", "m,n" or ",n", then the closing "}" (or "\}"). Returns false when
 // there is no well-formed interval there.
 bool ReadInterval(std::string_view p, size_t at, PatternSyntax syntax, Repetition& repetition,
                   size_t& end) {
-  auto number = [&](size_t& i, uint64_t& value) {
-    size_t start = i;
-    value = 0;
-    while (i < p.size() && p[i] >= '0' && p[i] <= '9') {
-      if (value < 1000000) value = value * 10 + static_cast<uint64_t>(p[i] - '0');
-      ++i;
-    }
-    return i > start;
-  };
   size_t i = at;
   uint64_t low = 0, high = 0;
-  bool haveLow = number(i, low);
+  bool haveLow = ReadBound(p, i, low);
   bool comma = i < p.size() && p[i] == ',';
   bool haveHigh = false;
   if (comma) {
     ++i;
-    haveHigh = number(i, high);
+    haveHigh = ReadBound(p, i, high);
   }
   if (!haveLow && !haveHigh) return false;
   if (syntax == PatternSyntax::kBasic) {
@@ -129,117 +133,147 @@ Piece Repeat(const Piece& x, const Repetition& repetition) {
   return repeated;
 }
 
+// What one token of the expression does to the size being built.
+enum class Step { kSingle, kOpen, kClose, kAlternative, kOptional, kOneOrMore, kInterval };
+
+// The token after a backslash. In extended syntax every escape stands for
+// one character or a backreference; in basic syntax the escaped forms are
+// the operators.
+Step EscapedStep(char next, bool extended) {
+  if (extended) return Step::kSingle;
+  switch (next) {
+    case '(': return Step::kOpen;
+    case ')': return Step::kClose;
+    case '|': return Step::kAlternative;
+    case '+': return Step::kOneOrMore;
+    case '?': return Step::kOptional;
+    case '{': return Step::kInterval;
+    default: return Step::kSingle;
+  }
+}
+
+// An unescaped character: "*" repeats in both syntaxes, the other operators
+// only in extended syntax.
+Step PlainStep(char c, bool extended) {
+  if (c == '*') return Step::kOptional;
+  if (!extended) return Step::kSingle;
+  switch (c) {
+    case '+': return Step::kOneOrMore;
+    case '?': return Step::kOptional;
+    case '{': return Step::kInterval;
+    case '(': return Step::kOpen;
+    case ')': return Step::kClose;
+    case '|': return Step::kAlternative;
+    default: return Step::kSingle;
+  }
+}
+
+// The expression read so far: one level per open group, the outermost first.
+struct SizeScan {
+  std::string_view pattern;
+  PatternSyntax syntax;
+  std::vector<Level> levels = std::vector<Level>(1);
+};
+
+// Ends the current atom of the innermost level and makes `piece` the next.
+void AddAtom(SizeScan& scan, const Piece& piece) {
+  Level& level = scan.levels.back();
+  if (level.haveAtom) {
+    level.total = Sum(level.total, level.lastAtom.size);
+    level.prefixNullable = level.prefixNullable && level.lastAtom.nullable;
+  }
+  level.lastAtom = piece;
+  level.haveAtom = true;
+}
+
+// One character, a bracket expression or an operator that stands for itself.
+void AddSingle(SizeScan& scan) { AddAtom(scan, Piece{{1, 0, 0}, false}); }
+
+void ApplyRepetition(SizeScan& scan, const Repetition& repetition) {
+  Level& level = scan.levels.back();
+  if (!level.haveAtom) {
+    AddSingle(scan);  // nothing to repeat: the operator stands for itself
+    return;
+  }
+  level.lastAtom = Repeat(level.lastAtom, repetition);
+}
+
+// The interval after "{" at `at`; returns the position after what it took.
+// A malformed interval leaves the "{" a character of its own.
+size_t ApplyInterval(SizeScan& scan, size_t at) {
+  Repetition repetition;
+  size_t end = at;
+  if (!ReadInterval(scan.pattern, at, scan.syntax, repetition, end)) {
+    AddSingle(scan);
+    return at;
+  }
+  ApplyRepetition(scan, repetition);
+  return end;
+}
+
+void CloseGroup(SizeScan& scan) {
+  if (scan.levels.size() == 1) {
+    AddSingle(scan);  // an unmatched closing parenthesis
+    return;
+  }
+  const Level& inner = scan.levels.back();
+  Piece group;
+  group.size = inner.Size();
+  group.size.pieces = Add(group.size.pieces, 1);
+  group.nullable = inner.earlierBranchNullable || inner.BranchNullable();
+  // A group that can match the empty text through an empty branch is an
+  // optional piece of its own.
+  if (group.nullable) group.size.optionalPieces = Add(group.size.optionalPieces, 1);
+  scan.levels.pop_back();
+  AddAtom(scan, group);
+}
+
+void StartAlternative(SizeScan& scan) {
+  Level& level = scan.levels.back();
+  level.earlierBranchNullable = level.earlierBranchNullable || level.BranchNullable();
+  level.total = level.Size();
+  level.haveAtom = false;
+  level.prefixNullable = true;
+}
+
+// Takes one step; `next` is the position after its token, and moves past
+// an interval's bounds.
+void TakeStep(SizeScan& scan, Step step, size_t& next) {
+  constexpr Repetition kOptional = {1, 1, true};  // "x?" and "x*"
+  // "x+" is "xx*"; that "*" costs like an optional piece only when x can
+  // match the empty text, and then every copy counts.
+  constexpr Repetition kOneOrMore = {2, 0, false};
+  switch (step) {
+    case Step::kSingle: AddSingle(scan); break;
+    case Step::kOpen: scan.levels.emplace_back(); break;
+    case Step::kClose: CloseGroup(scan); break;
+    case Step::kAlternative: StartAlternative(scan); break;
+    case Step::kOptional: ApplyRepetition(scan, kOptional); break;
+    case Step::kOneOrMore: ApplyRepetition(scan, kOneOrMore); break;
+    case Step::kInterval: next = ApplyInterval(scan, next); break;
+  }
+}
+
 }  // namespace
 
 PatternSize EstimatePatternSize(std::string_view p, PatternSyntax syntax) {
   const bool extended = syntax == PatternSyntax::kExtended;
-  std::vector<Level> levels(1);
-  auto atom = [&levels](const Piece& piece) {
-    Level& level = levels.back();
-    if (level.haveAtom) {
-      level.total = Sum(level.total, level.lastAtom.size);
-      level.prefixNullable = level.prefixNullable && level.lastAtom.nullable;
-    }
-    level.lastAtom = piece;
-    level.haveAtom = true;
-  };
-  auto single = [&atom]() { atom(Piece{{1, 0, 0}, false}); };
-  auto repeat = [&levels, &single](const Repetition& repetition) {
-    Level& level = levels.back();
-    if (!level.haveAtom) {
-      single();  // nothing to repeat: the operator stands for itself
-      return;
-    }
-    level.lastAtom = Repeat(level.lastAtom, repetition);
-  };
-  auto interval = [&](size_t& i) {
-    Repetition repetition;
-    size_t end = i;
-    if (ReadInterval(p, i, syntax, repetition, end)) {
-      repeat(repetition);
-      i = end;
-    } else {
-      single();
-    }
-  };
-  auto open = [&levels]() { levels.emplace_back(); };
-  auto close = [&levels, &atom, &single]() {
-    if (levels.size() == 1) {
-      single();  // an unmatched closing parenthesis
-      return;
-    }
-    const Level& inner = levels.back();
-    Piece group;
-    group.size = inner.Size();
-    group.size.pieces = Add(group.size.pieces, 1);
-    group.nullable = inner.earlierBranchNullable || inner.BranchNullable();
-    // A group that can match the empty text through an empty branch is an
-    // optional piece of its own.
-    if (group.nullable) group.size.optionalPieces = Add(group.size.optionalPieces, 1);
-    levels.pop_back();
-    atom(group);
-  };
-  auto alternative = [&levels]() {
-    Level& level = levels.back();
-    level.earlierBranchNullable = level.earlierBranchNullable || level.BranchNullable();
-    level.total = level.Size();
-    level.haveAtom = false;
-    level.prefixNullable = true;
-  };
-  const Repetition kOptional = {1, 1, true};    // "x?" and "x*"
-  // "x+" is "xx*"; that "*" costs like an optional piece only when x can
-  // match the empty text, and then every copy counts.
-  const Repetition kOneOrMore = {2, 0, false};
-
+  SizeScan scan{p, syntax};
   size_t i = 0;
   while (i < p.size()) {
-    char c = p[i];
-    if (c == '[') {
+    Step step;
+    if (p[i] == '[') {
       i = SkipBracket(p, i);
-      single();
-      continue;
-    }
-    if (c == '\\' && i + 1 < p.size()) {
-      char next = p[i + 1];
+      step = Step::kSingle;
+    } else if (p[i] == '\\' && i + 1 < p.size()) {
+      step = EscapedStep(p[i + 1], extended);
       i += 2;
-      if (extended) {
-        single();  // an escaped character or a backreference
-      } else if (next == '(') {
-        open();
-      } else if (next == ')') {
-        close();
-      } else if (next == '|') {
-        alternative();
-      } else if (next == '+') {
-        repeat(kOneOrMore);
-      } else if (next == '?') {
-        repeat(kOptional);
-      } else if (next == '{') {
-        interval(i);
-      } else {
-        single();
-      }
-      continue;
-    }
-    ++i;
-    if (c == '*') {
-      repeat(kOptional);
-    } else if (extended && c == '+') {
-      repeat(kOneOrMore);
-    } else if (extended && c == '?') {
-      repeat(kOptional);
-    } else if (extended && c == '{') {
-      interval(i);
-    } else if (extended && c == '(') {
-      open();
-    } else if (extended && c == ')') {
-      close();
-    } else if (extended && c == '|') {
-      alternative();
     } else {
-      single();
+      step = PlainStep(p[i], extended);
+      ++i;
     }
+    TakeStep(scan, step, i);
   }
-  while (levels.size() > 1) close();  // unclosed groups: the compiler refuses them anyway
-  return levels.back().Size();
+  while (scan.levels.size() > 1) CloseGroup(scan);  // unclosed groups: the compiler refuses them
+  return scan.levels.back().Size();
 }

@@ -29,8 +29,11 @@ struct PatternSize {
   uint64_t emptyRepeats = 0;    // repetitions of a piece that can match the empty text
 };
 
+// Measures `pattern` as the compiler would build it, without compiling it.
+// Never fails: malformed pieces are counted as plain characters.
 PatternSize EstimatePatternSize(std::string_view pattern, PatternSyntax syntax);
 
+// True when compiling `pattern` could cost more than any real layout needs.
 inline bool PatternTooLarge(std::string_view pattern, PatternSyntax syntax) {
   PatternSize size = EstimatePatternSize(pattern, syntax);
   return size.pieces > kMaxPatternPieces || size.optionalPieces > kMaxOptionalPieces ||

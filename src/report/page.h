@@ -8,7 +8,7 @@
 #include <string>
 
 #include "report/page_style.h"
-#include "stats/accounting.h"
+#include "stats/stats_store.h"
 #include "stats/samples.h"
 
 // The program and the version the page names as its maker.

@@ -6,6 +6,8 @@
 
 #include <array>
 
+#include "stats/text_basics.h"
+
 namespace {
 
 // HTML colour texts indexed by the IRC colour number.
@@ -34,15 +36,6 @@ constexpr std::array<bool, 256> kSpecial = [] {
   return table;
 }();
 
-// White space of the "C" locale; bytes 0x80 and above never are.
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 // Stored texts end at their zero byte; a view that holds one ends there too.
 std::string_view UpToZeroByte(std::string_view text) {
   size_t zero = text.find('\0');
@@ -53,30 +46,12 @@ void WriteBytes(FILE* out, std::string_view bytes) {
   if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), out);
 }
 
-// The number after a colour code as atoi reads it: leading white space and
-// one sign are skipped, the digits that follow are the number. Large values
-// are held at a ceiling instead of overflowing; they are out of range anyway.
-long ReadColourNumber(std::string_view text, size_t pos) {
-  while (pos < text.size() && IsSpace(text[pos])) ++pos;
-  bool negative = false;
-  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-    negative = text[pos] == '-';
-    ++pos;
-  }
-  constexpr long kCeiling = 1000000;
-  long value = 0;
-  for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
-    if (value < kCeiling) value = value * 10 + (text[pos] - '0');
-  }
-  return negative ? -value : value;
-}
-
-const char* ColourFor(long number) {
+const char* ColourFor(int64_t number) {
   return number >= 0 && number < 14 ? IrcColours[number] : kOutOfRangeColour;
 }
 
 size_t SkipDigits(std::string_view text, size_t pos) {
-  while (pos < text.size() && IsDigit(text[pos])) ++pos;
+  while (pos < text.size() && IsCDigit(text[pos])) ++pos;
   return pos;
 }
 
@@ -107,7 +82,8 @@ size_t HandleColourCode(FILE* out, std::string_view text, size_t pos, RenderStat
     state.colour = false;
     return next;
   }
-  long number = ReadColourNumber(text, next);
+  // Read as atoi reads it; large values saturate, out of range anyway.
+  int64_t number = ReadNumberAt(text, next);
   // Only the digits directly after the code are consumed, and the background
   // colour after a comma, which is not shown.
   next = SkipDigits(text, next);
@@ -140,7 +116,7 @@ size_t FindLinkWord(std::string_view run, size_t scanStart) {
         if (++marker.progress < marker.text.size()) continue;
         // The word begins after the last white space before the marker's end.
         size_t start = pos;
-        while (start > scanStart && !IsSpace(run[start - 1])) --start;
+        while (start > scanStart && !IsCSpace(run[start - 1])) --start;
         return start;
       }
       marker.progress = c == marker.text[0] ? 1 : 0;
@@ -157,7 +133,7 @@ void WriteLinks(FILE* out, std::string_view run) {
     if (start >= run.size()) break;
     WriteBytes(out, run.substr(scan, start - scan));
     size_t end = start;
-    while (end < run.size() && !IsSpace(run[end])) ++end;
+    while (end < run.size() && !IsCSpace(run[end])) ++end;
     std::string_view word = run.substr(start, end - start);
     bool hasAt = word.find('@') != std::string_view::npos;
     if (hasAt && word.find(':') == std::string_view::npos) {

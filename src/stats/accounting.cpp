@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "stats/text_basics.h"
+
 // A line's accounting takes the parts its type gives. A step that needs a
 // part the line does not have (the speaker for a line without a nick, the
 // message, the kicked nick) is skipped; every other step of the line is
@@ -9,14 +11,11 @@
 
 namespace {
 
-bool IsAlnum(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-bool IsUpper(unsigned char c) { return c >= 'A' && c <= 'Z'; }
-bool IsPunct(unsigned char c) { return c > ' ' && c < 127 && !IsAlnum(c); }
-
-bool IgnorePatternMatches(const regex_t* pattern, const std::string& text) {
-  return pattern != nullptr && regexec(pattern, text.c_str(), 0, nullptr, REG_NOTEOL) == 0;
+// The matcher needs a zero-terminated text, so the part is copied first.
+bool IgnorePatternMatches(const regex_t* pattern, std::string_view text, std::string& copy) {
+  if (pattern == nullptr) return false;
+  copy.assign(text);
+  return regexec(pattern, copy.c_str(), 0, nullptr, REG_NOTEOL) == 0;
 }
 
 // The nick a text line is addressed to: its first character and what
@@ -43,9 +42,7 @@ std::string_view FindUrl(std::string_view message) {
 
 bool IsSeenRequest(std::string_view message, const AccountingConfig& config, std::string& lowered) {
   lowered.assign(message);
-  for (char& c : lowered) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  }
+  for (char& c : lowered) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
   std::string_view text(lowered);
   for (const std::string& botName : config.botNames) {
     if (text.find(botName) != std::string_view::npos) {
@@ -55,97 +52,98 @@ bool IsSeenRequest(std::string_view message, const AccountingConfig& config, std
   return text.find("!seen") != std::string_view::npos;
 }
 
-void AccountSpokenLine(LineType type, std::string_view line, const LineParts& parts,
-                       NickRecord* speaker, int hour, int quarter, DayRecord& day,
-                       StatsStore& store, const AccountingConfig& config,
+void AccountSpokenLine(const LineFacts& facts, StatsStore& store, const AccountingConfig& config,
                        AccountingScratch& scratch) {
-  bool isText = type == kTypeText;
-  const std::string* message = parts.message;
-  if (isText && speaker != nullptr && message != nullptr) {
+  bool isText = facts.type == kTypeText;
+  const std::optional<std::string_view>& message = facts.parts.message;
+  NickRecord* speaker = facts.speaker;
+  if (isText && speaker != nullptr && message) {
     std::string_view addressee = Addressee(*message);
     if (!addressee.empty()) {
       const NickRecord* addressed = FindNick(store.nicks, addressee);
       if (addressed != nullptr && (addressed->flags & LAST_LINE_ASKED)) ++speaker->answers;
     }
   }
+  DayRecord& day = *facts.day;
   ++day.lines;
-  ++day.hours[hour];
-  OfferQuote(day.quote, line, config.quoteLimits);
+  ++day.hours[facts.hour];
+  OfferQuote(day.quote, facts.line, config.quoteLimits);
   if (speaker == nullptr) return;
 
-  ++(isText ? speaker->textLines : speaker->actionLines)[quarter];
+  ++(isText ? speaker->textLines : speaker->actionLines)[facts.quarter];
   ++speaker->lines;
-  if (message != nullptr) {
+  if (message) {
     std::string_view url = FindUrl(*message);
     if (!url.empty()) {
       ++speaker->urls;
-      if (parts.nick != nullptr) OfferToPool(store.pools.urls, url, *parts.nick);
+      if (facts.parts.nick) OfferToPool(store.pools.urls, url, *facts.parts.nick);
     }
     if (IsSeenRequest(*message, config, scratch.lowered)) ++speaker->seenRequests;
   }
   speaker->flags &= ~LAST_LINE_ASKED;
-  if (message != nullptr) AddTextStatistics(*speaker, *message, config.statWord, config.verbosity);
+  if (message) AddTextStatistics(*speaker, *message, config.statWord, config.verbosity);
   if (isText) {
-    if (message != nullptr) OfferQuote(speaker->quote, *message, config.quoteLimits);
+    if (message) OfferQuote(speaker->quote, *message, config.quoteLimits);
   } else {
-    OfferQuote(speaker->quote, line, config.quoteLimits);
+    OfferQuote(speaker->quote, facts.line, config.quoteLimits);
   }
 }
 
-void AccountKick(std::string_view line, const LineParts& parts, NickRecord* kicker,
-                 DayRecord& day, StatsStore& store, const RecentLines& recent,
-                 const AccountingConfig& config) {
-  OfferQuote(day.quote, line, config.quoteLimits);
+void AccountKick(const LineFacts& facts, StatsStore& store, const AccountingConfig& config,
+                 AccountingScratch& scratch) {
+  const LineParts& parts = facts.parts;
+  OfferQuote(facts.day->quote, facts.line, config.quoteLimits);
   // The kicker is counted first: adding the kicked nick may move every record.
-  if (kicker != nullptr) ++kicker->kicksGiven;
-  if (parts.otherNick != nullptr) {
+  if (facts.speaker != nullptr) ++facts.speaker->kicksGiven;
+  if (parts.otherNick) {
     NickRecord* kicked = FindNick(store.nicks, *parts.otherNick);
     if (kicked == nullptr) kicked = &AddNick(store.nicks, *parts.otherNick);
     ++kicked->timesKicked;
   }
-  if (parts.nick == nullptr || parts.message == nullptr) return;
-  if (IgnorePatternMatches(config.kickIgnore, *parts.message)) return;
-  std::string context = BuildKickContext(recent, line);
+  if (!parts.nick || !parts.message) return;
+  if (IgnorePatternMatches(config.kickIgnore, *parts.message, scratch.ignoreText)) return;
+  std::string context = BuildKickContext(*facts.recent, facts.line);
   OfferToPool(store.pools.kicks, context, *parts.nick);
 }
 
 }  // namespace
 
-void AccountLine(LineType type, std::string_view line, const LineParts& parts,
-                 NickRecord* speaker, int hour, int quarter, DayRecord& day, StatsStore& store,
-                 const RecentLines& recent, const AccountingConfig& config,
+void AccountLine(const LineFacts& facts, StatsStore& store, const AccountingConfig& config,
                  AccountingScratch& scratch) {
-  switch (type) {
+  const LineParts& parts = facts.parts;
+  NickRecord* speaker = facts.speaker;
+  DayRecord& day = *facts.day;
+  switch (facts.type) {
     case kTypeText:
     case kTypeAction:
-      AccountSpokenLine(type, line, parts, speaker, hour, quarter, day, store, config, scratch);
+      AccountSpokenLine(facts, store, config, scratch);
       break;
     case kTypeJoin:
       if (speaker != nullptr) ++speaker->joins;
-      OfferQuote(day.quote, line, config.quoteLimits);
+      OfferQuote(day.quote, facts.line, config.quoteLimits);
       break;
     case kTypeQuit:
-      if (parts.nick != nullptr && parts.message != nullptr &&
-          !IgnorePatternMatches(config.quitIgnore, *parts.message)) {
+      if (parts.nick && parts.message &&
+          !IgnorePatternMatches(config.quitIgnore, *parts.message, scratch.ignoreText)) {
         OfferToPool(store.pools.signoffs, *parts.message, *parts.nick);
       }
       break;
     case kTypeKick:
-      AccountKick(line, parts, speaker, day, store, recent, config);
+      AccountKick(facts, store, config, scratch);
       break;
     case kTypeTopic:
       if (speaker != nullptr) ++speaker->topicChanges;
-      if (parts.message != nullptr) {
-        if (parts.nick != nullptr) OfferToPool(store.pools.topics, *parts.message, *parts.nick);
-        day.topic = *parts.message;
+      if (parts.message) {
+        if (parts.nick) OfferToPool(store.pools.topics, *parts.message, *parts.nick);
+        day.topic = std::string(*parts.message);
       }
       break;
     case kTypeNick:
       if (speaker != nullptr) ++speaker->nickChanges;
-      OfferQuote(day.quote, line, config.quoteLimits);
+      OfferQuote(day.quote, facts.line, config.quoteLimits);
       break;
     case kTypeMode:
-      OfferQuote(day.quote, line, config.quoteLimits);
+      OfferQuote(day.quote, facts.line, config.quoteLimits);
       break;
     default:  // parts, and the types that are never accounted
       break;
@@ -158,10 +156,10 @@ void AddTextStatistics(NickRecord& nick, std::string_view text, const std::strin
   const size_t wordLength = statWord.size();
   for (size_t i = 0; i < text.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    if (IsAlnum(c)) {
+    if (IsCAlnum(c)) {
       ++nick.letters;
-      if (i + 1 < text.size() && IsUpper(static_cast<unsigned char>(text[i + 1]))) ++nick.shouts;
-    } else if (IsPunct(c)) {
+      if (i + 1 < text.size() && IsCUpper(static_cast<unsigned char>(text[i + 1]))) ++nick.shouts;
+    } else if (IsCPunct(c)) {
       ++nick.letters;
       if (c == '?') {
         ++nick.questions;

@@ -4,37 +4,14 @@
 
 #include <regex.h>
 
-#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "stats/line_type.h"
 #include "stats/samples.h"
+#include "stats/stats_store.h"
 #include "stats/tables.h"
-
-// The kinds of log line, numbered as the format file and the "Parsed line"
-// diagnostic number them.
-enum LineType : int {
-  kTypeNull = 0,
-  kTypeText = 1,
-  kTypeAction = 2,
-  kTypeJoin = 3,
-  kTypePart = 4,
-  kTypeQuit = 5,
-  kTypeKick = 6,
-  kTypeTopic = 7,
-  kTypeNick = 8,
-  kTypeMode = 9,
-  kTypeDateStamp = 10,
-  kTypeChannel = 11,
-  kLineTypeCount = 12,
-};
-
-// Everything a run's statistics accumulate into.
-struct StatsStore {
-  NickTable nicks;
-  DayTable days;
-  SamplePools pools;
-};
 
 // The run-wide values the accounting reads.
 struct AccountingConfig {
@@ -46,25 +23,37 @@ struct AccountingConfig {
   QuoteLimits quoteLimits;
 };
 
-// The parts taken out of one line; a null pointer is a part the line's
-// type does not give.
+// The parts taken out of one line; none for a part the line's type does
+// not give. The views point into the line's bytes.
 struct LineParts {
-  const std::string* nick = nullptr;
-  const std::string* otherNick = nullptr;
-  const std::string* message = nullptr;
+  std::optional<std::string_view> nick;
+  std::optional<std::string_view> otherNick;
+  std::optional<std::string_view> message;
+};
+
+// Everything known about one line when it is accounted.
+struct LineFacts {
+  LineType type = kTypeNull;
+  std::string_view line;  // the whole cleaned line
+  LineParts parts;
+  NickRecord* speaker = nullptr;  // the record of the nick part; null without one
+  int hour = 0;
+  int quarter = 0;  // the hour's quarter of the day, 0 to 3
+  DayRecord* day = nullptr;
+  const RecentLines* recent = nullptr;  // the lines before this one in its file
 };
 
 // Reusable buffers, so accounting a line allocates nothing of its own.
 struct AccountingScratch {
   std::string lowered;
+  std::string ignoreText;  // a part copied to be matched against an ignore pattern
 };
 
-// Accounts one line of type 1 to 9. `speaker` is the record of the line's
-// nick part, or null when the line has none.
-void AccountLine(LineType type, std::string_view line, const LineParts& parts,
-                 NickRecord* speaker, int hour, int quarter, DayRecord& day,
-                 StatsStore& store, const RecentLines& recent,
-                 const AccountingConfig& config, AccountingScratch& scratch);
+// Accounts one line of type 1 to 9.
+// REQUIRES: `facts.day` and `facts.recent` are set; `facts.speaker`, when
+// set, is a record of `store.nicks`.
+void AccountLine(const LineFacts& facts, StatsStore& store, const AccountingConfig& config,
+                 AccountingScratch& scratch);
 
 // Adds the letters, questions, shouts and StatWord hits of `text` to `nick`;
 // sets its question flag when the text holds a "?".

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "stats/tables.h"  // NamesEqualIgnoringCase
+#include "stats/text_basics.h"
 
 void OfferQuote(QuoteSample& sample, std::string_view text, const QuoteLimits& limits) {
   // The limits compare as unsigned sizes: a negative minimum refuses every
@@ -65,8 +65,4 @@ void PushRecentLine(RecentLines& recent, std::string_view line) {
   } else {
     recent.slots[2].emplace(line);
   }
-}
-
-void ClearRecentLines(RecentLines& recent) {
-  for (std::optional<std::string>& slot : recent.slots) slot.reset();
 }

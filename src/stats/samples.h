@@ -53,4 +53,3 @@ std::string BuildKickContext(const RecentLines& recent, std::string_view kickLin
 
 // Makes `line` the newest recent line, dropping the oldest.
 void PushRecentLine(RecentLines& recent, std::string_view line);
-void ClearRecentLines(RecentLines& recent);

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+#include "stats/text_basics.h"
 
-unsigned char FoldCase(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+namespace {
 
 uint64_t FoldedNameHash(std::string_view name) {
   uint64_t hash = 1469598103934665603ull;  // FNV-1a
@@ -117,36 +117,6 @@ bool ReadIsoDate(std::string_view date, int64_t& year, int& month, int64_t& day)
 
 }  // namespace
 
-int64_t ReadNumberAt(std::string_view text, size_t position) {
-  auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-  while (position < text.size() && isSpace(text[position])) ++position;
-  bool negative = false;
-  if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
-    negative = text[position] == '-';
-    ++position;
-  }
-  int64_t value = 0;
-  while (position < text.size() && text[position] >= '0' && text[position] <= '9') {
-    value = std::min<int64_t>(value * 10 + (text[position] - '0'), INT32_MAX + 1ll);
-    ++position;
-  }
-  return negative ? -value : std::min<int64_t>(value, INT32_MAX);
-}
-
-int CompareNamesIgnoringCase(std::string_view a, std::string_view b) {
-  size_t common = std::min(a.size(), b.size());
-  for (size_t i = 0; i < common; ++i) {
-    int ca = FoldCase(static_cast<unsigned char>(a[i]));
-    int cb = FoldCase(static_cast<unsigned char>(b[i]));
-    if (ca != cb) return ca - cb;
-  }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
-bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && CompareNamesIgnoringCase(a, b) == 0;
-}
-
 NickRecord* FindNick(NickTable& table, std::string_view nick) {
   int32_t position = IndexFind(table.index, nick, RecordNames(table));
   return position < 0 ? nullptr : &table.records[position];
@@ -219,7 +189,6 @@ void SortNicksForPage(NickTable& table) {
   std::stable_sort(
       table.records.begin(), table.records.end(),
       [](const NickRecord& a, const NickRecord& b) { return CompareNicksByLines(a, b) < 0; });
-  table.sortedForPage = true;
   table.index = NameIndex();
 }
 

@@ -46,10 +46,7 @@ struct NameIndex {
 
 struct NickTable {
   std::vector<NickRecord> records;
-  NameIndex index;
-  // Set once the page writer has sorted the records into activity order;
-  // the index no longer describes them and nothing is looked up afterwards.
-  bool sortedForPage = false;
+  NameIndex index;  // emptied once the records are sorted for the page
 };
 
 constexpr const char* UNDATED = "Unknown";
@@ -67,13 +64,11 @@ struct DayTable {
   NameIndex index;
 };
 
-// Case-insensitive comparison of names: "A" to "Z" fold onto "a" to "z",
-// every other byte compares by its unsigned value.
-int CompareNamesIgnoringCase(std::string_view a, std::string_view b);
-bool NamesEqualIgnoringCase(std::string_view a, std::string_view b);
-
+// The record of `nick`, compared without regard to case; null when there is
+// none. A record pointer stays valid only until the next AddNick.
 NickRecord* FindNick(NickTable& table, std::string_view nick);
-// Creates the record of a nick that FindNick does not find.
+// Creates the record of `nick` at the end of the table.
+// REQUIRES: FindNick does not find `nick`.
 NickRecord& AddNick(NickTable& table, std::string_view nick);
 // Removes the record of that name, compared without regard to case, if any.
 void RemoveNick(NickTable& table, std::string_view nick);
@@ -81,12 +76,8 @@ void RemoveNick(NickTable& table, std::string_view nick);
 // Finds a day by name, without regard to case. Above verbosity 1 every
 // record compared is reported, in table order.
 DayRecord* FindDay(DayTable& table, std::string_view date, int verbosity);
+// REQUIRES: FindDay does not find `date`.
 DayRecord& AddDay(DayTable& table, std::string_view date);
-
-// The decimal number at `position` of `text`, read as atoi reads it:
-// blanks skipped, an optional sign, then digits. A position past the end
-// reads as no digits (0); values beyond the 32-bit range saturate.
-int64_t ReadNumberAt(std::string_view text, size_t position);
 
 // Gregorian day count of a date text laid out as Www Mmm dd yyyy, or of an
 // ISO date yyyy-mm-dd; 1 for Thu Jan 01 1970 (1970-01-01).

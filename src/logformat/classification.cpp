@@ -1,0 +1,36 @@
+#include "logformat/classification.h"
+
+#include <cstring>
+
+LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
+  LineMatch match;
+  for (int type = kTypeText; type < kLineTypeCount; ++type) {
+    const CompiledRegex& pattern = table.types[type].pattern;
+    if (!pattern.compiled) continue;
+    if (regexec(&pattern.re, line, kMatchPositions, match.positions, 0) == 0) {
+      match.type = static_cast<LineType>(type);
+      return match;
+    }
+  }
+  match.type = kTypeNull;
+  return match;
+}
+
+size_t StripAnsiCodes(char* text, size_t length) {
+  char* escape = static_cast<char*>(memchr(text, '\x1b', length));
+  if (escape == nullptr) return length;
+  size_t out = static_cast<size_t>(escape - text);
+  for (size_t in = out; in < length; ++in) {
+    if (text[in] != '\x1b') {
+      text[out++] = text[in];
+      continue;
+    }
+    // Drop the ESC and everything up to and including the next "m"; without
+    // one, everything to the end goes.
+    const char* m = static_cast<const char*>(memchr(text + in, 'm', length - in));
+    if (m == nullptr) break;
+    in = static_cast<size_t>(m - text);
+  }
+  text[out] = '\0';
+  return out;
+}

@@ -1,0 +1,26 @@
+// Deciding the type of a cleaned log line and where its parts lie. Depends
+// only on the line and the compiled format, so any thread may classify any
+// line.
+#pragma once
+
+#include <regex.h>
+
+#include <cstddef>
+
+#include "logformat/format_file.h"
+
+// The type of a line and where its parts lie; kTypeNull when no type matches.
+// `positions` index the subexpressions that the type's part map names.
+struct LineMatch {
+  LineType type = kTypeNull;
+  regmatch_t positions[kMatchPositions];
+};
+
+// Tries the patterns of types 1 to 11 in order; the first that matches
+// decides. REQUIRES: `line` is zero-terminated.
+LineMatch ClassifyLine(const LineTypeTable& table, const char* line);
+
+// Removes ANSI escape sequences (ESC up to and including the next "m") in
+// place; returns the new length. When anything was removed, a zero byte
+// follows the new text. REQUIRES: `text` has room for `length` + 1 bytes.
+size_t StripAnsiCodes(char* text, size_t length);
