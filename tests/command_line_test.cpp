@@ -6,9 +6,8 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstring>
-
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -509,9 +508,8 @@ TEST(PageOutput, PathsThroughTheRunsOwnDescriptorsNameThem) {
   ASSERT_GE(appending, 0);
   std::string own = "/proc/self/fd/" + std::to_string(appending);
   const std::pair<std::string, int> cases[] = {
-      {"/dev/stdout", 1}, {"/dev/stderr", 2},       {"/dev/fd/1", 1},
-      {own, appending},   {"/proc/self/fd/0", 0},   {"/dev/null", -1},
-      {path, -1},         {dir / "new.html", -1},
+      {"/dev/stdout", 1},     {"/dev/stderr", 2}, {"/dev/fd/1", 1}, {own, appending},
+      {"/proc/self/fd/0", 0}, {"/dev/null", -1},  {path, -1},       {dir / "new.html", -1},
   };
   for (const auto& [name, descriptor] : cases) {
     PagePath where;
@@ -767,8 +765,8 @@ TEST(ProgramRun, APageNamingAnInputIsRefusedBeforeAnyLogIsRead) {
       {"format.txt", {"channel.log"}, "format.txt"},
       {"settings.conf", {"channel.log"}, "settings.conf"},
       {"exclude.txt", {"channel.log"}, "exclude.txt"},
-      {"hard.log", {"channel.log"}, "channel.log"},      // another name of the same file
-      {"link.html", {"channel.log"}, "channel.log"},     // a link to it
+      {"hard.log", {"channel.log"}, "channel.log"},   // another name of the same file
+      {"link.html", {"channel.log"}, "channel.log"},  // a link to it
       {"./channel.log", {"gone.log", "channel.log"}, "channel.log"},  // not even tried
   };
   for (const Case& c : cases) {
@@ -778,8 +776,8 @@ TEST(ProgramRun, APageNamingAnInputIsRefusedBeforeAnyLogIsRead) {
     RunResult run = RunIn(work, args);
     EXPECT_EQ(run.status, 255) << c.page;
     EXPECT_EQ(run.out, "") << c.page;
-    EXPECT_EQ(run.err,
-              "tallywick: refusing to write the page " + c.page + " over the input " + c.input + "\n");
+    EXPECT_EQ(run.err, "tallywick: refusing to write the page " + c.page + " over the input " +
+                           c.input + "\n");
     EXPECT_TRUE(FolderContents(work.dir.path) == before) << c.page << " changed a file";
   }
 
@@ -798,16 +796,17 @@ TEST(ProgramRun, APageForAStreamTheRunHoldsIsWrittenIntoIt) {
   ASSERT_TRUE(page.ends_with("</center></body></html>"));
 
   // Into a pipe.
-  EXPECT_EQ(ShellIn(work, "{ \"$B\" -p format.txt -o /dev/stdout channel.log; echo $? > status; } "
-                          "| cat > piped.html"),
+  EXPECT_EQ(ShellIn(work,
+                    "{ \"$B\" -p format.txt -o /dev/stdout channel.log; echo $? > status; } "
+                    "| cat > piped.html"),
             0);
   EXPECT_EQ(ReadFile(work / "status"), "0\n");
   EXPECT_EQ(ReadFile(work / "piped.html"), page);
 
   // Appended to a file the run was given open: what it held stays.
   const std::pair<std::string, std::string> cases[] = {
-      {"/dev/stdout", ">> out.log"},    {"/dev/stderr", "2>> out.log"},
-      {"/dev/fd/3", "3>> out.log"},     {"/proc/self/fd/3", "3>> out.log"},
+      {"/dev/stdout", ">> out.log"}, {"/dev/stderr", "2>> out.log"},
+      {"/dev/fd/3", "3>> out.log"},  {"/proc/self/fd/3", "3>> out.log"},
       {"out.log", ">> out.log"},
   };
   for (const auto& [output, redirect] : cases) {

@@ -172,7 +172,8 @@ void InstallSignalCleanup(PageOutput& output) {
 
 void RemoveSignalCleanup(PageOutput& output) {
   for (int i = 0; i < 3; ++i) {
-    if (output.cleanup.installed[i]) sigaction(kCleanupSignals[i], &output.cleanup.replaced[i], nullptr);
+    if (output.cleanup.installed[i])
+      sigaction(kCleanupSignals[i], &output.cleanup.replaced[i], nullptr);
     output.cleanup.installed[i] = false;
   }
 }
@@ -238,7 +239,8 @@ bool OpenTemporaryElsewhere(PageOutput& output) {
   int target = open(output.target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
   if (target < 0) return false;
   if (!MakeTemporary(folder, 0600, output)) {
-    fprintf(stderr, "tallywick: no temporary file for the page can be made beside %s nor in %s: %s\n",
+    fprintf(stderr,
+            "tallywick: no temporary file for the page can be made beside %s nor in %s: %s\n",
             output.target.c_str(), folder.c_str(), strerror(errno));
     close(target);
     return false;
