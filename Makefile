@@ -1,5 +1,7 @@
 # Convenience wrapper around CMake.
 #   make        builds build/tallywick
+#   make check  builds and runs the plain test suite once, printing only failures,
+#               skip reasons and a summary (the quick check for day-to-day work)
 #   make test   builds and runs every test, plainly and under ASan+UBSan
 #   make demo   builds the program and writes demo/index.html from the bundled sample log
 #   make install    installs under PREFIX (default /usr/local), staged under DESTDIR if set
@@ -12,7 +14,7 @@ BUILD_DIR   ?= build
 ASAN_DIR    ?= build-asan
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build test test-plain test-asan demo bench clean check-gtest
+.PHONY: all build check test test-plain test-asan demo bench clean check-gtest skip-notes
 
 all: build
 
@@ -26,14 +28,30 @@ check-gtest:
 	  exit 1; \
 	fi
 
+# ctest shows a skipped test only as "***Skipped"; these say which tools the
+# skipped checks need.
+skip-notes:
+	@command -v onsgmls >/dev/null && [ -f /usr/share/sgml/html/dtd/4.0/catalog ] || \
+	  echo "Note: onsgmls or the HTML 4.0 DTDs are missing, so the HTML validation tests are skipped (apt-get install opensp sgml-data)"
+	@command -v groff >/dev/null || \
+	  echo "Note: groff is missing, so the man page rendering check is skipped (apt-get install groff)"
+
+# The plain suite, run once by the test binary itself: its brief mode prints
+# only failures, the reasons of skipped tests and the summary.
+check: check-gtest
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYWICK_TESTS=ON >/dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS) >$(BUILD_DIR)/check-build.log 2>&1 || \
+	  { cat $(BUILD_DIR)/check-build.log; exit 1; }
+	@cd $(BUILD_DIR) && TZ=UTC ./tallywick_tests --gtest_brief=1
+
 test: test-plain test-asan
 
-test-plain: check-gtest
+test-plain: check-gtest skip-notes
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYWICK_TESTS=ON >/dev/null
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-test-asan: check-gtest
+test-asan: check-gtest skip-notes
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALLYWICK_SANITIZE=ON -DTALLYWICK_TESTS=ON >/dev/null
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
@@ -49,7 +67,9 @@ bench:
 
 # The program to bin, the manual page to share/man/man1, and the bundled
 # formats, bar images and example settings to share/tallywick. The binary
-# is built only when INSTALL_BINARY does not exist yet.
+# is built only when INSTALL_BINARY does not exist yet. The manual names
+# the default prefix /usr/local; the installed copy names PREFIX instead,
+# written for roff ("\" as "\e", "-" as "\-") and escaped for sed.
 PREFIX         ?= /usr/local
 DESTDIR        ?=
 INSTALL_BINARY ?= $(BUILD_DIR)/tallywick
@@ -58,6 +78,7 @@ INSTALL_MAN     = $(DESTDIR)$(PREFIX)/share/man/man1
 INSTALL_DATA    = $(DESTDIR)$(PREFIX)/share/tallywick
 FORMAT_FILES    = $(notdir $(wildcard formats/*.txt))
 IMAGE_FILES     = $(notdir $(wildcard images/*.png))
+MAN_PREFIX      = $(subst |,\|,$(subst &,\&,$(subst -,\\-,$(subst \,\\e,$(PREFIX)))))
 
 .PHONY: install uninstall
 
@@ -67,7 +88,8 @@ $(BUILD_DIR)/tallywick:
 install: $(INSTALL_BINARY)
 	install -d "$(INSTALL_BIN)" "$(INSTALL_MAN)" "$(INSTALL_DATA)/formats" "$(INSTALL_DATA)/images"
 	install -m 755 "$(INSTALL_BINARY)" "$(INSTALL_BIN)/tallywick"
-	install -m 644 doc/tallywick.1 "$(INSTALL_MAN)/tallywick.1"
+	sed -e 's|/usr/local|$(MAN_PREFIX)|g' doc/tallywick.1 >"$(INSTALL_MAN)/tallywick.1"
+	chmod 644 "$(INSTALL_MAN)/tallywick.1"
 	install -m 644 $(addprefix formats/,$(FORMAT_FILES)) "$(INSTALL_DATA)/formats"
 	install -m 644 $(addprefix images/,$(IMAGE_FILES)) "$(INSTALL_DATA)/images"
 	install -m 644 examples/tallywick.conf "$(INSTALL_DATA)/tallywick.conf"

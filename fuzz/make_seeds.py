@@ -123,6 +123,12 @@ def whole_run_seeds():
                                     read(*log_path(name)), b"alice\nbob\n"])
     yield "irssi_options", SEPARATOR.join([b"vvtb2", read(*format_path("irssi")), b"",
                                            read(*log_path("irssi")), b"alice\n"])
+    for letters in (b"m", b"td"):  # an exclusion file that is missing, or a folder
+        yield "unreadable_exclusion", SEPARATOR.join([letters, read(*format_path("demo")), b"",
+                                                      read(*log_path("demo")), b""])
+    yield "zero_bytes", SEPARATOR.join([b"tb", read(*format_path("demo")), b"",
+                                        b"10:00 <a> text\x00" + b"\x00" * 4000 + b"\n10:01 <b> x",
+                                        b"al\x00ice\n\x00\x00bob\n" + b"y" * 3000 + b"\n"])
     for case, folder in e2e_cases():
         format_file = os.path.join(folder, "format.txt")
         log_file = os.path.join(folder, "channel.log")

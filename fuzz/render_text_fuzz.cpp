@@ -63,6 +63,9 @@ bool TakeLink(std::string_view& rest) {
       address != "ftp://" + std::string(word)) {
     fuzz_support::Finding("a link whose address is not its word");
   }
+  bool hasScheme = word.starts_with("http://") || word.starts_with("https://") ||
+                   word.starts_with("ftp://");
+  if (hasScheme && address != word) fuzz_support::Finding("a prefix before a scheme");
   rest = probe;
   return true;
 }

@@ -1,11 +1,13 @@
 // Fuzzes a whole run. The input is cut at the lines "----" into up to five
 // parts: a line of option letters, the format file, a settings file, the
 // log and an exclusion file. The letters: each "v" adds a -v, "t" reads
-// with two classifying threads, "b" passes the exclusion file, "2" names
+// with two classifying threads, "b" passes the exclusion file, "m" passes
+// one that does not exist and "d" a folder as the exclusion file, "2" names
 // the log twice.
 //
 // Checked: the status is 0 or 255; with 0 the page is complete; with 255
-// the page that was there before is untouched.
+// the page that was there before is untouched; an exclusion file that
+// cannot be read always ends with 255.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -103,13 +105,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (letter == 'v' && args.size() < 4) args.push_back("-v");
   }
   args.insert(args.end(), {"-p", format, "-r", settings, "-o", page});
-  if (letters.find('b') != std::string_view::npos) args.insert(args.end(), {"-b", exclusion});
+  bool unreadableExclusion = false;
+  if (letters.find('m') != std::string_view::npos) {
+    args.insert(args.end(), {"-b", w.Path("no-such-exclusion.txt")});
+    unreadableExclusion = true;
+  } else if (letters.find('d') != std::string_view::npos) {
+    args.insert(args.end(), {"-b", w.folder});
+    unreadableExclusion = true;
+  } else if (letters.find('b') != std::string_view::npos) {
+    args.insert(args.end(), {"-b", exclusion});
+  }
   args.push_back(log);
   if (letters.find('2') != std::string_view::npos) args.push_back(log);
   setenv("TALLYWICK_THREADS", letters.find('t') != std::string_view::npos ? "2" : "1", 1);
 
   int status = RunTallywick(args);
   std::string written = ReadFile(page);
+  if (unreadableExclusion && status != kExitFatal) {
+    fuzz_support::Finding("a run with an unreadable exclusion file did not fail");
+  }
   if (status == kExitOk) {
     if (!written.starts_with("<!DOCTYPE HTML PUBLIC") ||
         !written.ends_with("</center></body></html>")) {

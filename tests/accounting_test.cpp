@@ -336,6 +336,22 @@ TEST_F(AccountingTest, OneUrlPerLineByMarkerOrder) {
   EXPECT_EQ(urls.items[4], "ftp://end.org/file");
   EXPECT_EQ(urls.whoBy[0], "Alice");
   EXPECT_EQ(urls.whoBy[4], "ALICE");  // the nick as written on the line
+
+  // "https://" counts as "http://" does: the earlier of the two decides, and
+  // either goes before "www." and "ftp://".
+  store.pools.urls = SamplePool();
+  Say("Alice", "https://a.org/x is up");
+  Say("Alice", "see xhttps://b.org/y too");
+  Say("Alice", "http https://first.org then http://second.org");
+  Say("Alice", "http://first.org then https://second.org");
+  Say("Alice", "ftp://f.org www.w.org then https://s.org/z");
+  EXPECT_EQ(Get("Alice").urls, 10);
+  EXPECT_EQ(urls.offers, 5);
+  EXPECT_EQ(urls.items[0], "https://a.org/x");
+  EXPECT_EQ(urls.items[1], "https://b.org/y");
+  EXPECT_EQ(urls.items[2], "https://first.org");
+  EXPECT_EQ(urls.items[3], "http://first.org");
+  EXPECT_EQ(urls.items[4], "https://s.org/z");
 }
 
 TEST_F(AccountingTest, SeenRequestsWithDefaultBotNames) {

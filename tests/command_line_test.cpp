@@ -13,6 +13,7 @@
 
 #include "driver/page_output.h"
 #include "driver/run.h"
+#include "report/page.h"
 #include "run_binary.h"
 #include "stats/tables.h"
 
@@ -597,6 +598,48 @@ TEST(ProgramRun, ARunWithoutAFormatEndsWith255) {
   EXPECT_FALSE(FileExists(work / "out.html"));
 }
 
+// Help and version answer the first word only; anywhere else "-h" is an
+// unknown option, and "--help" or "--version" are too.
+TEST(ProgramRun, HelpAndVersionAnswerTheFirstWordOnly) {
+  Workspace work;
+  const std::string usage = RunIn(work, {"--help"}).out;
+  EXPECT_EQ(usage.rfind("Usage: tallywick -p format-file [option ...] [log-file ...]\n", 0), 0u);
+  const std::string version = std::string(kProgramName) + " " + kProgramVersion + "\n";
+  const std::string noFormat = "No log format file - unable to continue\n";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"-h"}, 0, usage, ""},
+           {{"--help", "-p", "format.txt", "-o", "out.html", "channel.log"}, 0, usage, ""},
+           {{"--version"}, 0, version, ""},
+           {{"--version", "-h"}, 0, version, ""},
+           {{"-v", "-h"}, 255, "", "Unknown option -h" + noFormat},
+           {{"-help"}, 255, "", "Unknown option -help" + noFormat},
+           {{"--versions"}, 255, "", "Unknown option --versions" + noFormat},
+           {{"-", "--help"}, 255, "", noFormat},
+       }) {
+    RunResult run = RunIn(work, c.args);
+    EXPECT_EQ(run.status, c.status) << c.args[0] << " " << c.args.size();
+    EXPECT_EQ(run.out, c.out) << c.args[0] << " " << c.args.size();
+    EXPECT_EQ(run.err, c.err) << c.args[0] << " " << c.args.size();
+  }
+  EXPECT_FALSE(FileExists(work / "out.html"));
+
+  RunResult later = RunIn(work, {"-p", "format.txt", "-h", "-o", "out.html", "channel.log"});
+  EXPECT_EQ(later.status, 0);
+  EXPECT_EQ(later.err, "Unknown option -h");
+  EXPECT_TRUE(FileExists(work / "out.html"));
+
+  RunOptions toFullStdout;
+  toFullStdout.stdoutPath = "/dev/full";
+  RunResult full = RunIn(work, {"--version"}, toFullStdout);
+  EXPECT_EQ(full.status, 255);
+  EXPECT_EQ(full.err, "standard output: No space left on device\n");
+}
+
 TEST(ProgramRun, FormatFileFailuresEndWith255) {
   Workspace work;
   work.Add("incomplete.txt", "text=^(.*)$,string\nTEXT=x\n");
@@ -917,11 +960,13 @@ TEST(ProgramRun, TheExclusionFileRemovesNicksFromThePage) {
   EXPECT_EQ(page.find(">marrowby<"), std::string::npos);
   EXPECT_NE(page.find(">quillon<"), std::string::npos);
 
+  // An exclusion file that cannot be read would publish the nicks it
+  // names: the run fails and the page of the run before stays.
   RunResult missing =
       RunIn(work, {"-p", "format.txt", "-b", "nothing.txt", "-o", "out.html", "channel.log"});
-  EXPECT_EQ(missing.status, 0);
+  EXPECT_EQ(missing.status, 255);
   EXPECT_EQ(missing.err, "nothing.txt: No such file or directory\n");
-  EXPECT_NE(ReadFile(work / "out.html").find(">marrowby<"), std::string::npos);
+  EXPECT_EQ(ReadFile(work / "out.html"), page);
 }
 
 }  // namespace

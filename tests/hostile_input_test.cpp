@@ -26,6 +26,7 @@
 using test_support::FileExists;
 using test_support::FolderEntries;
 using test_support::ReadFile;
+using test_support::RunOptions;
 using test_support::RunProgram;
 using test_support::RunResult;
 using test_support::TempDir;
@@ -500,4 +501,96 @@ TEST(HostileInput, ExpressionsThatCompileIntoMillionsOfCopiesAreRefused) {
   EXPECT_EQ(ignored.err,
             "Error " + std::to_string(REG_ESIZE) + " compiling signoffs regexp " + nested + "\n");
   EXPECT_FALSE(FileExists(work.page));
+}
+
+// ---- Memory: zero bytes, runaway lines, exhaustion ----
+
+namespace {
+
+// Runs the program under a limit on its address space, with `feed` (a
+// shell command) piped into its standard input when given.
+RunResult RunLimited(const Workspace& work, size_t limitMiB, const std::string& feed,
+                     const std::vector<std::string>& args, const std::string& threads) {
+  std::string script = "ulimit -v " + std::to_string(limitMiB * 1024) + " || exit 124; ";
+  script += feed.empty() ? "exec \"$@\" </dev/null" : feed + " | \"$@\"";
+  std::vector<std::string> words = {"-c", script, "sh", TALLYWICK_BINARY};
+  words.insert(words.end(), args.begin(), args.end());
+  RunOptions options;
+  options.workDir = work.dir.path.string();
+  options.env["TALLYWICK_THREADS"] = threads;
+  return RunProgram("/bin/sh", words, options);
+}
+
+}  // namespace
+
+// A line's text ends at its first zero byte; the bytes after it are read
+// and dropped, so 512 MiB of zero bytes, as a log or as the exclusion
+// file, is read in the memory of a small log.
+TEST(HostileInput, ZeroBytesAreReadInFlatMemory) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#endif
+  Workspace work;
+  std::string logPath = work.Add("channel.log", "10:00 <alice> hello there\n10:01 <bob> hi\n");
+  std::string zeros = "head -c 536870912 /dev/zero";
+  for (const char* threads : {"1", "2"}) {
+    RunResult log = RunLimited(work, 256, zeros, {"-p", work.format, "-o", work.page, "-"}, threads);
+    ASSERT_NE(log.status, 124) << "the shell cannot limit memory";
+    EXPECT_EQ(log.status, 0) << threads << " threads: " << log.err;
+    EXPECT_EQ(log.err, "");
+    std::string page = ReadFile(work.page);
+    EXPECT_TRUE(IsCompletePage(page));
+    EXPECT_NE(page.find(ProcessedText(0)), std::string::npos) << Contains(ProcessedText(0));
+
+    RunResult excluded = RunLimited(work, 256, zeros,
+                                    {"-p", work.format, "-b", "/dev/stdin", "-o", work.page, logPath},
+                                    threads);
+    EXPECT_EQ(excluded.status, 0) << threads << " threads: " << excluded.err;
+    page = ReadFile(work.page);
+    EXPECT_TRUE(IsCompletePage(page));
+    EXPECT_NE(page.find(">alice<"), std::string::npos);
+  }
+}
+
+// Memory that runs out (here: a line of 64 MiB whose matching needs far
+// more than the limit) ends the run with one message and status 255; the
+// old page stays and no partial page is left beside it.
+TEST(HostileInput, RunningOutOfMemoryEndsTheRunWithAMessage) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#endif
+  Workspace work;
+  std::string log = "10:00 <giant> ";
+  log.append(size_t{64} << 20, 'x');
+  log += "\n";
+  std::string logPath = work.Add("channel.log", log);
+  log.clear();
+  log.shrink_to_fit();
+  for (const char* threads : {"1", "2"}) {
+    WriteFile(work.page, "the old page\n");
+    RunResult run = RunLimited(work, 256, "", {"-p", work.format, "-o", work.page, logPath}, threads);
+    ASSERT_NE(run.status, 124) << "the shell cannot limit memory";
+    EXPECT_EQ(run.status, 255) << threads << " threads";
+    EXPECT_EQ(run.err, "tallywick: out of memory\n") << threads << " threads";
+    EXPECT_EQ(ReadFile(work.page), "the old page\n");
+    EXPECT_EQ(FolderEntries(work.dir.path),
+              (std::vector<std::string>{"channel.log", "format.txt", "index.html"}));
+  }
+}
+
+// A read that fails is reported with the reason the system gave for it,
+// also when it failed on a classifying thread.
+TEST(HostileInput, ReadErrorsKeepTheirReason) {
+  Workspace work;
+  for (const char* threads : {"1", "2"}) {
+    RunOptions options;
+    options.workDir = work.dir.path.string();
+    options.env["TALLYWICK_THREADS"] = threads;
+    RunResult closed = RunProgram(
+        "/bin/sh", {"-c", "exec \"$@\" <&-", "sh", TALLYWICK_BINARY, "-p", work.format, "-o", work.page, "-"},
+        options);
+    EXPECT_EQ(closed.status, 255);
+    EXPECT_EQ(closed.err, "fgets: Bad file descriptor\n") << threads << " threads";
+    EXPECT_FALSE(FileExists(work.page));
+  }
 }

@@ -69,14 +69,14 @@ TEST(Install, InstallsAWorkingProgramAndUninstallRemovesExactlyItsFiles) {
   options.env["MAKEFLAGS"] = std::nullopt;
   options.env["MFLAGS"] = std::nullopt;
   options.env["MAKELEVEL"] = std::nullopt;
-  std::vector<std::string> variables = {"DESTDIR=" + stage.path.string(), "PREFIX=/opt/tw",
+  std::vector<std::string> variables = {"DESTDIR=" + stage.path.string(), "PREFIX=/opt/t-w",
                                         std::string("INSTALL_BINARY=") + TALLYWICK_BINARY};
   std::vector<std::string> install = {"-s", "-C", kSource, "install"};
   install.insert(install.end(), variables.begin(), variables.end());
   auto installed = RunProgram(make, install, options);
   ASSERT_EQ(installed.status, 0) << installed.out << installed.err;
 
-  fs::path prefix = stage.path / "opt/tw";
+  fs::path prefix = stage.path / "opt/t-w";
   std::set<std::string> expected = {"bin/tallywick", "share/man/man1/tallywick.1",
                                     "share/tallywick/tallywick.conf"};
   for (const std::string& name : Shipped("formats", ".txt")) {
@@ -85,11 +85,23 @@ TEST(Install, InstallsAWorkingProgramAndUninstallRemovesExactlyItsFiles) {
   for (const std::string& name : Shipped("images", ".png")) {
     expected.insert("share/tallywick/images/" + name);
   }
-  ASSERT_EQ(FilesUnder(stage.path / "opt/tw"), expected);
+  ASSERT_EQ(FilesUnder(stage.path / "opt/t-w"), expected);
   EXPECT_EQ(ReadFile((prefix / "share/tallywick/formats/irssi.txt").string()),
             ReadFile(kSource + "/formats/irssi.txt"));
   EXPECT_EQ(fs::status(prefix / "bin/tallywick").permissions() & fs::perms::owner_exec,
             fs::perms::owner_exec);
+
+  // The installed manual names the chosen prefix wherever the source names
+  // the default one, written for roff, and nothing else changes.
+  std::string manual = ReadFile(kSource + "/doc/tallywick.1");
+  const std::string chosen = "/opt/t\\-w";
+  size_t defaults = 0;
+  for (size_t at = manual.find("/usr/local"); at != std::string::npos;
+       at = manual.find("/usr/local", at + chosen.size()), ++defaults) {
+    manual.replace(at, 10, chosen);
+  }
+  EXPECT_GE(defaults, 5u);
+  EXPECT_EQ(ReadFile((prefix / "share/man/man1/tallywick.1").string()), manual);
 
   // The installed program reads a log with an installed format and the
   // installed settings.
@@ -113,7 +125,7 @@ TEST(Install, InstallsAWorkingProgramAndUninstallRemovesExactlyItsFiles) {
   uninstall.insert(uninstall.end(), variables.begin(), variables.end());
   auto removed = RunProgram(make, uninstall, options);
   ASSERT_EQ(removed.status, 0) << removed.out << removed.err;
-  EXPECT_EQ(FilesUnder(stage.path), std::set<std::string>{"opt/tw/share/tallywick/formats/mine.txt"});
+  EXPECT_EQ(FilesUnder(stage.path), std::set<std::string>{"opt/t-w/share/tallywick/formats/mine.txt"});
 
   fs::remove(own);
   removed = RunProgram(make, uninstall, options);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -64,6 +66,93 @@ TEST(ReadBatchTest, EmptyStreamGivesOneEmptyFinalBatch) {
   EXPECT_TRUE(batch.endOfStream);
   EXPECT_TRUE(batch.lines.empty());
   fclose(in);
+}
+
+TEST(ReadBatchTest, BytesAfterAZeroByteAreNeverStored) {
+  // Each line's text ends at its zero byte; the megabytes after it, in one
+  // read or over many, are dropped as they are read.
+  std::string tail(3 << 20, 'z');
+  std::string input = std::string("ab\0", 3) + tail + "\n" + std::string("\0\0\0", 3) + tail +
+                      std::string("\0", 1) + "x\nnext line\n" + std::string("cd\0", 3) + tail;
+  FILE* in = StreamOf(input);
+  BatchSource source;
+  source.in = in;
+  std::vector<std::string> lines;
+  uint64_t counted = 0;
+  size_t largest = 0;
+  LineBatch batch;
+  do {
+    ReadBatch(source, 1000, batch);
+    for (const BatchLine& line : batch.lines) counted += line.countedBytes;
+    for (std::string& line : LinesOf(batch)) lines.push_back(line);
+    largest = std::max(largest, batch.bytes.size());
+  } while (!batch.endOfStream);
+  fclose(in);
+  EXPECT_EQ(lines, (std::vector<std::string>{"ab", "", "next line", "cd"}));
+  EXPECT_EQ(counted, 2u + 0u + 10u + 2u);
+  EXPECT_LT(largest, size_t{1} << 20) << "the bytes after a zero byte were stored";
+}
+
+TEST(ReadBatchTest, ABatchHoldsAtMostOneLinePerFewBytes) {
+  // Empty lines cost a record each: a batch stops at its share of them, and
+  // the rest follow in the next batches.
+  FILE* in = StreamOf(std::string(100000, '\n') + "last");
+  BatchSource source;
+  source.in = in;
+  size_t lines = 0, most = 0;
+  LineBatch batch;
+  do {
+    ReadBatch(source, 3200, batch);
+    lines += batch.lines.size();
+    most = std::max(most, batch.lines.size());
+  } while (!batch.endOfStream);
+  fclose(in);
+  EXPECT_EQ(lines, 100001u);
+  EXPECT_EQ(most, 3200 / kBytesPerBatchLine);
+}
+
+TEST(ReadBatchTest, AReadErrorKeepsItsReason) {
+  // A folder opens as a stream, and its first read fails.
+  FILE* in = fopen(testing::TempDir().c_str(), "r");
+  ASSERT_NE(in, nullptr);
+  BatchSource source;
+  source.in = in;
+  LineBatch batch;
+  errno = 0;
+  ReadBatch(source, 1000, batch);
+  fclose(in);
+  EXPECT_TRUE(batch.endOfStream);
+  EXPECT_TRUE(batch.readError);
+  EXPECT_EQ(batch.readErrno, EISDIR);
+  EXPECT_TRUE(batch.lines.empty());
+}
+
+TEST(ParallelClassificationTest, AFormatTooLargeToCopyForEveryWorkerGetsFewerWorkers) {
+  LineTypeTable small;
+  std::string demo = std::string(TALLYWICK_SOURCE_DIR) + "/examples/demo/format.txt";
+  FILE* in = fopen(demo.c_str(), "r");
+  ASSERT_NE(in, nullptr);
+  ASSERT_TRUE(ReadLogFormatSpec(in, 0, small));
+  fclose(in);
+  EXPECT_EQ(AffordableWorkers(small, 1), 1);
+  EXPECT_EQ(AffordableWorkers(small, 64), 64);
+
+  // About 45,000 pieces: some 23 MB for each copy of the format.
+  std::string large;
+  for (int type = 1; type < kLineTypeCount; ++type) {
+    large += std::string(LineTypeKeyword(type)) + "=^" + (type == 1 ? "z{30000}z{15000}" : "y") +
+             "<(.*)>$,nick\n";
+  }
+  LineTypeTable big;
+  in = fmemopen(large.data(), large.size(), "r");
+  ASSERT_NE(in, nullptr);
+  ASSERT_TRUE(ReadLogFormatSpec(in, 0, big));
+  fclose(in);
+  int workers = AffordableWorkers(big, 64);
+  EXPECT_GE(workers, 1);
+  EXPECT_LE(static_cast<uint64_t>(workers - 1) * 45000 * kCopyBytesPerPiece, kCopiesBudgetBytes);
+  EXPECT_LT(workers, 64);
+  EXPECT_EQ(AffordableWorkers(big, 1), 1);
 }
 
 struct RunResult {

@@ -238,8 +238,8 @@ TEST_F(ReportPage, HeadFooterAndEscaping) {
       "face=\"Verdana\">This page was created on Sun Sep  9 01:46:40 2001\n,\nwith <a "
       "href=\"README.md\">tallywick</a> 0.2.4 by the tallywick contributors.</font><br><font "
       "size=1 face=\"Verdana\">Processed 0KiB in 10s.</font></td>\n<td><a "
-      "href=\"http://validator.w3.org/check/referer\"><img border=0 "
-      "src=\"http://validator.w3.org/images/vh40\" alt=\"Valid HTML 4.0!\" height=31 "
+      "href=\"https://validator.w3.org/check/referer\"><img border=0 "
+      "src=\"https://validator.w3.org/images/vh40\" alt=\"Valid HTML 4.0!\" height=31 "
       "width=88></a></td><td align=\"right\" valign=\"middle\"><font size=2 "
       "face=\"Verdana\"><i>ours</i></font></td></tr>\n</table></td></tr></table></center></body>"
       "</html>";

@@ -1,5 +1,7 @@
 #include "stats/tables.h"
 
+#include "../bench/colliding_nicks.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -125,6 +127,65 @@ TEST(NickTable, RemovalKeepsTheOthersFindableInALargeTable) {
       EXPECT_EQ(found->lines, i);
     }
   }
+}
+
+TEST(NickTable, RemovesManyMarkedNicksInOnePassKeepingTheOthersInOrder) {
+  NickTable table;
+  for (int i = 0; i < 1000; ++i) AddNick(table, "n" + std::to_string(i)).lines = i;
+  std::vector<bool> marked;
+  for (int i = 0; i < 1000; i += 2) MarkNick(table, "N" + std::to_string(i), marked);
+  MarkNick(table, "N2", marked);       // twice the same nick
+  MarkNick(table, "nobody", marked);   // not there: nothing marked
+  EXPECT_EQ(table.records.size(), 1000u);  // marking removes nothing yet
+  RemoveMarkedNicks(table, marked);
+  ASSERT_EQ(table.records.size(), 500u);
+  for (size_t i = 0; i < table.records.size(); ++i) {
+    EXPECT_EQ(table.records[i].name, "n" + std::to_string(2 * i + 1));
+  }
+  for (int i = 0; i < 1000; ++i) {
+    NickRecord* found = FindNick(table, "n" + std::to_string(i));
+    EXPECT_EQ(found == nullptr, i % 2 == 0) << i;
+    if (found != nullptr) {
+      EXPECT_EQ(found->lines, i);
+    }
+  }
+  // Nothing marked, or flags shorter than the table, remove only what is marked.
+  RemoveMarkedNicks(table, {});
+  RemoveMarkedNicks(table, {true});
+  EXPECT_EQ(table.records.size(), 499u);
+  EXPECT_EQ(FindNick(table, "n1"), nullptr);
+  EXPECT_NE(FindNick(table, "n3"), nullptr);
+}
+
+// Names chosen to share one slot under a fixed hash stay spread out: the
+// index's key is drawn for each index, so they cannot be aimed at it.
+TEST(NickTable, NamesMadeToCollideInAnUnkeyedHashStaySpreadOut) {
+  const size_t kNicks = 20000;
+  std::vector<std::string> crafted = colliding_nicks::FnvCollidingNicks(kNicks, 16);
+  ASSERT_EQ(crafted.size(), kNicks);
+  uint64_t slotBits = colliding_nicks::FnvHash(crafted[0]) & 0xffff;
+  for (const std::string& nick : crafted) {
+    ASSERT_EQ(colliding_nicks::FnvHash(nick) & 0xffff, slotBits) << nick;
+  }
+  NickTable table;
+  for (const std::string& nick : crafted) {
+    ASSERT_EQ(FindNick(table, nick), nullptr);
+    AddNick(table, nick);
+  }
+  ASSERT_EQ(table.index.slots.size(), 65536u);
+  // Linear probing at half load makes runs of a few dozen slots; names that
+  // all landed on one slot would make a run of all 20,000.
+  EXPECT_LT(colliding_nicks::LongestOccupiedRun(table.index.slots), 200u);
+  for (const std::string& nick : crafted) EXPECT_NE(FindNick(table, nick), nullptr);
+
+  // The measure itself: the run 3, 4, 0, 1 wraps round.
+  EXPECT_EQ(colliding_nicks::LongestOccupiedRun({0, 1, -1, 2, -1, 3, 4}), 4u);
+
+  NickTable other;
+  AddNick(other, "a");
+  AddNick(other, "b");
+  EXPECT_TRUE(table.index.key[0] != other.index.key[0] || table.index.key[1] != other.index.key[1])
+      << "two indexes drew the same key";
 }
 
 TEST(NickTable, NameOrderIsDescendingWithoutRegardToCase) {

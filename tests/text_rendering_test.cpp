@@ -144,12 +144,23 @@ TEST(TextRendering, LinkWords) {
   EXPECT_EQ(Render("mail joe@host.com"), "mail joe@host.com");
   EXPECT_EQ(Render("user:pw@host.com"), "<a href=\"ftp://user:pw@host.com\">user:pw@host.com</a>");
   EXPECT_EQ(Render("ftp.gnu.org/pub"), "<a href=\"ftp://ftp.gnu.org/pub\">ftp.gnu.org/pub</a>");
+  // "https://" is a marker of its own and, at the start of a word, needs no
+  // prefix; inside a longer word the word gets the usual one.
+  EXPECT_EQ(Render("https://example.io/x"),
+            "<a href=\"https://example.io/x\">https://example.io/x</a>");
+  EXPECT_EQ(Render("at https://example.org/x."),
+            "at <a href=\"https://example.org/x.\">https://example.org/x.</a>");
+  EXPECT_EQ(Render("https://me@host.io"), "<a href=\"https://me@host.io\">https://me@host.io</a>");
+  EXPECT_EQ(Render("see:https://a.io"), "<a href=\"http://see:https://a.io\">see:https://a.io</a>");
+  EXPECT_EQ(Render("www.a.io then https://b.io"),
+            "<a href=\"http://www.a.io\">www.a.io</a> then "
+            "<a href=\"https://b.io\">https://b.io</a>");
   // A marker anywhere in the word makes it a link; trailing punctuation
   // belongs to the word.
   EXPECT_EQ(Render("foo.company"), "<a href=\"http://foo.company\">foo.company</a>");
   EXPECT_EQ(Render("go to x.org!"), "go to <a href=\"http://x.org!\">x.org!</a>");
   // Markers compare case-sensitively.
-  EXPECT_EQ(Render("HTTP://X WWW.Y Z.COM"), "HTTP://X WWW.Y Z.COM");
+  EXPECT_EQ(Render("HTTP://X HTTPS://X WWW.Y Z.COM"), "HTTP://X HTTPS://X WWW.Y Z.COM");
   EXPECT_EQ(Render("a.ca b c.uk"),
             "<a href=\"http://a.ca\">a.ca</a> b <a href=\"http://c.uk\">c.uk</a>");
   // An ampersand is escaped in the address and in the shown text alike.
@@ -177,6 +188,8 @@ TEST(TextRendering, LinkWordsFollowTheMarkerProgressRule) {
   EXPECT_EQ(Render("wwww.x.org"), "<a href=\"http://wwww.x.org\">wwww.x.org</a>");
   EXPECT_EQ(Render("a ..com"), "a <a href=\"http://..com\">..com</a>");
   EXPECT_EQ(Render("plain words"), "plain words");
+  EXPECT_EQ(Render("go https://x"), "go <a href=\"https://x\">https://x</a>");
+  EXPECT_EQ(Render("httpss://x https://y"), "httpss://x <a href=\"https://y\">https://y</a>");
   EXPECT_EQ(Render("abcwww.x"), "<a href=\"http://abcwww.x\">abcwww.x</a>");
   // White space of the "C" locale separates words; a high byte does not.
   EXPECT_EQ(Render("a\vb\xa0x.uk"), "a\v<a href=\"http://b\xa0x.uk\">b\xa0x.uk</a>");

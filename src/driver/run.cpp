@@ -1,11 +1,15 @@
 #include "driver/run.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include <unistd.h>
 
+#include "driver/help.h"
 #include "driver/page_output.h"
 #include "logformat/log_reader.h"
 #include "logformat/pattern_size.h"
@@ -109,16 +113,34 @@ bool ReadLogFiles(RunState& state) {
   return true;
 }
 
-void ApplyExclusionPath(RunState& state) {
-  if (!state.haveExclusionPath) return;
+// Removes the nicks of the exclusion file, if one was named. False when it
+// cannot be opened or read: the page would show the nicks the user asked
+// to leave out, so the run must end before it is written.
+bool ApplyExclusionPath(RunState& state) {
+  if (!state.haveExclusionPath) return true;
   FILE* in = fopen(state.exclusionPath.c_str(), "rt");
   if (in == nullptr) {
     perror(state.exclusionPath.c_str());
-    return;
+    return false;
   }
-  ApplyExclusionFile(in, state.store.nicks);
+  bool read = ApplyExclusionFile(in, state.store.nicks);
+  if (!read) perror(state.exclusionPath.c_str());  // errno as the read left it
   fclose(in);
+  return read;
 }
+
+// Removes a temporary page that was not finished, however the writing
+// ended, so that no partial page is left beside the old one.
+struct UnfinishedPageGuard {
+  PageOutput& output;
+  bool finished = false;
+  ~UnfinishedPageGuard() {
+    if (finished) return;
+    if (output.stream != nullptr && !output.isStdout) fclose(output.stream);
+    if (!output.tempPath.empty()) unlink(output.tempPath.c_str());
+    output.stream = nullptr;
+  }
+};
 
 // The start time: SOURCE_DATE_EPOCH when it holds a decimal number of
 // seconds, otherwise the clock.
@@ -158,6 +180,7 @@ int WritePage(RunState& state) {
     fputs("Error opening output html file", stderr);
     return kExitFatal;
   }
+  UnfinishedPageGuard guard{output};
   const PageStyle style = PageStyleFromSettings(state.settings);
   PageContext context;
   context.style = &style;
@@ -168,6 +191,7 @@ int WritePage(RunState& state) {
   context.processedBytes = state.processedBytes;
   WriteReportPage(output.stream, context, state.store);
   if (state.verbosity > 0) fprintf(stderr, "Done (Parsed %i files)\n", state.parsedFiles);
+  guard.finished = true;
   return FinishPageOutput(output) ? kExitOk : kExitFatal;
 }
 
@@ -228,21 +252,42 @@ std::string ChooseStatWord(const std::string& candidates) {
   return chosen;
 }
 
-void ApplyExclusionFile(FILE* in, NickTable& nicks) {
-  char* line = nullptr;
-  size_t capacity = 0;
-  ssize_t length;
-  while ((length = getline(&line, &capacity, in)) >= 0) {
-    std::string_view nick(line, static_cast<size_t>(length));
-    if (!nick.empty() && nick.back() == '\n') nick.remove_suffix(1);
-    nick = nick.substr(0, strnlen(nick.data(), nick.size()));
-    if (nick.size() < 2) continue;
-    RemoveNick(nicks, nick);
+bool ApplyExclusionFile(FILE* in, NickTable& nicks) {
+  // A name longer than every nick names none, so no more of a line than
+  // that is kept, and a line's text ends at its first zero byte: any file,
+  // however long its lines, is read in the same small memory.
+  size_t longest = 0;
+  for (const NickRecord& nick : nicks.records) longest = std::max(longest, nick.name.size());
+  std::vector<bool> marked;
+  std::string name;
+  bool textEnded = false;
+  for (;;) {
+    int c = getc_unlocked(in);
+    if (c == EOF || c == '\n') {
+      int readErrno = errno;
+      if (c == EOF && ferror(in)) {
+        errno = readErrno;
+        return false;
+      }
+      if (name.size() >= 2) MarkNick(nicks, name, marked);
+      if (c == EOF) break;
+      name.clear();
+      textEnded = false;
+    } else if (c == '\0') {
+      textEnded = true;
+    } else if (!textEnded && name.size() <= longest) {
+      name.push_back(static_cast<char>(c));
+    }
   }
-  free(line);
+  RemoveMarkedNicks(nicks, marked);
+  return true;
 }
 
-int RunTallywick(const std::vector<std::string>& args) {
+namespace {
+
+int RunPhases(const std::vector<std::string>& args) {
+  FirstWordRequest request = RequestOfFirstWord(args);
+  if (request != FirstWordRequest::kRun) return AnswerFirstWord(request, stdout);
   RunState state;
   state.startTime = RunClock();
   srand(static_cast<unsigned>(state.startTime));
@@ -257,7 +302,7 @@ int RunTallywick(const std::vector<std::string>& args) {
   if (!PrepareAccounting(state)) return kExitFatal;
   if (!PagePathIsSafe(state)) return kExitFatal;
   if (!ReadLogFiles(state)) return kExitFatal;
-  ApplyExclusionPath(state);
+  if (!ApplyExclusionPath(state)) return kExitFatal;
   if (state.parsedFiles == 0) {
     fputs("No logs parsed. Nothing to output", stderr);
     // Logs that were named and could not be read are a failure; a run
@@ -265,4 +310,18 @@ int RunTallywick(const std::vector<std::string>& args) {
     return state.logFiles.empty() ? kExitOk : kExitFatal;
   }
   return WritePage(state);
+}
+
+}  // namespace
+
+int RunTallywick(const std::vector<std::string>& args) {
+  // Memory can run out anywhere: in reading a line of gigabytes, in the
+  // matcher, in a table. The run then ends here with one message, before a
+  // temporary page replaces the old one.
+  try {
+    return RunPhases(args);
+  } catch (const std::bad_alloc&) {
+    fputs("tallywick: out of memory\n", stderr);
+    return kExitFatal;
+  }
 }

@@ -58,8 +58,10 @@ CommandLineOutcome ReadCommandLine(const std::vector<std::string>& args, RunStat
 // candidate replaces the choice when rand() % k is 0.
 std::string ChooseStatWord(const std::string& candidates);
 
-// Removes the nicks named in an exclusion file, one per line.
-void ApplyExclusionFile(FILE* in, NickTable& nicks);
+// Removes the nicks named in an exclusion file, one per line, all at once.
+// False on a read error, with errno as the read left it; nothing is removed.
+bool ApplyExclusionFile(FILE* in, NickTable& nicks);
 
-// The whole run; returns the exit status. Only main ends the process.
+// The whole run; returns the exit status. Only main ends the process. Memory
+// running out ends the run with "tallywick: out of memory" and status 255.
 int RunTallywick(const std::vector<std::string>& args);

@@ -1,16 +1,25 @@
 #include "logformat/classification.h"
 
+#include <cerrno>
 #include <cstring>
+#include <new>
 
 LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
   LineMatch match;
   for (int type = kTypeText; type < kLineTypeCount; ++type) {
     const CompiledRegex& pattern = table.types[type].pattern;
     if (!pattern.compiled) continue;
-    if (regexec(&pattern.re, line, kMatchPositions, match.positions, 0) == 0) {
+    errno = 0;
+    int result = regexec(&pattern.re, line, kMatchPositions, match.positions, 0);
+    if (result == 0) {
       match.type = static_cast<LineType>(type);
       return match;
     }
+    // The matcher's tables grow with the line; without memory for them the
+    // line is not known to be unmatched, and the run cannot go on. The C
+    // library's matcher reports that as no match, so errno tells the two
+    // apart.
+    if (result == REG_ESPACE || errno == ENOMEM) throw std::bad_alloc();
   }
   match.type = kTypeNull;
   return match;

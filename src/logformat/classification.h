@@ -17,7 +17,8 @@ struct LineMatch {
 };
 
 // Tries the patterns of types 1 to 11 in order; the first that matches
-// decides. REQUIRES: `line` is zero-terminated.
+// decides. Throws std::bad_alloc when the matcher runs out of memory.
+// REQUIRES: `line` is zero-terminated.
 LineMatch ClassifyLine(const LineTypeTable& table, const char* line);
 
 // Removes ANSI escape sequences (ESC up to and including the next "m") in

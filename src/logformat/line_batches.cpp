@@ -1,21 +1,28 @@
 #include "logformat/line_batches.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
+
+#include "logformat/pattern_size.h"
 
 namespace {
 
 constexpr size_t kReadChunk = 256 * 1024;
 
-// Splits the bytes of a batch into lines and cleans each one: a zero byte
-// ends a line's text, and ANSI sequences are removed.
-void SplitLines(LineBatch& batch, size_t used) {
+// Splits the first `used` bytes of a batch into lines and cleans each one:
+// a zero byte ends a line's text, and ANSI sequences are removed. Stops
+// after `maxLines` lines; returns the bytes taken, which end at a line's end.
+size_t SplitLines(LineBatch& batch, size_t used, size_t maxLines) {
   char* data = batch.bytes.data();
   size_t start = 0;
-  while (start < used) {
+  while (start < used && batch.lines.size() < maxLines) {
     char* newline = static_cast<char*>(memchr(data + start, '\n', used - start));
     size_t end = newline ? static_cast<size_t>(newline - data) : used;
     data[end] = '\0';  // the buffer keeps a spare byte for a last line without newline
@@ -24,43 +31,85 @@ void SplitLines(LineBatch& batch, size_t used) {
     size_t length = strnlen(data + start, end - start);
     line.countedBytes = length < end - start ? length : end - start + (newline ? 1 : 0);
     line.length = StripAnsiCodes(data + start, length);
+    batch.longestLine = std::max(batch.longestLine, end - start);
     batch.lines.push_back(line);
     start = end + 1;
   }
+  return std::min(start, used);
+}
+
+// Removes in place the bytes of a freshly read chunk that follow a zero
+// byte up to the end of their line; the zero byte and the newline stay, so
+// the line reads and counts as before. Returns the bytes kept.
+size_t DropBytesAfterZero(bool& dropping, char* chunk, size_t size) {
+  size_t in = 0, out = 0;
+  while (in < size) {
+    if (dropping) {
+      const char* newline = static_cast<const char*>(memchr(chunk + in, '\n', size - in));
+      if (newline == nullptr) return out;
+      in = static_cast<size_t>(newline - chunk);
+      dropping = false;
+    }
+    const char* zero = static_cast<const char*>(memchr(chunk + in, '\0', size - in));
+    size_t end = zero ? static_cast<size_t>(zero - chunk) + 1 : size;
+    if (out != in) memmove(chunk + out, chunk + in, end - in);
+    out += end - in;
+    in = end;
+    if (zero) dropping = true;
+  }
+  return out;
+}
+
+// Reads until the bytes hold `targetBytes` and a newline, or the stream
+// ends; returns the bytes held.
+size_t FillBytes(BatchSource& source, size_t targetBytes, std::vector<char>& bytes) {
+  size_t used = bytes.size();
+  bool haveNewline = used > 0 && memchr(bytes.data(), '\n', used) != nullptr;
+  while (!source.finished && (used < targetBytes || !haveNewline)) {
+    bytes.resize(used + kReadChunk + 1);
+    size_t got = fread(bytes.data() + used, 1, kReadChunk, source.in);
+    if (got == 0) {
+      source.finished = true;
+      if (ferror(source.in)) source.readErrno = errno != 0 ? errno : EIO;
+      break;
+    }
+    got = DropBytesAfterZero(source.droppingToNewline, bytes.data() + used, got);
+    if (!haveNewline) haveNewline = memchr(bytes.data() + used, '\n', got) != nullptr;
+    used += got;
+  }
+  return used;
 }
 
 }  // namespace
 
 void ReadBatch(BatchSource& source, size_t targetBytes, LineBatch& batch) {
   batch.lines.clear();
+  batch.longestLine = 0;
   batch.readError = false;
+  batch.readErrno = 0;
   batch.endOfStream = false;
   batch.bytes.swap(source.carry);
-  size_t used = batch.bytes.size();
   source.carry.clear();
-  bool haveNewline = used > 0 && memchr(batch.bytes.data(), '\n', used) != nullptr;
-  while (!source.finished && (used < targetBytes || !haveNewline)) {
-    batch.bytes.resize(used + kReadChunk + 1);
-    size_t got = fread(batch.bytes.data() + used, 1, kReadChunk, source.in);
-    if (got == 0) {
-      source.finished = true;
-      batch.readError = ferror(source.in) != 0;
-      break;
-    }
-    if (!haveNewline) haveNewline = memchr(batch.bytes.data() + used, '\n', got) != nullptr;
-    used += got;
-  }
+  size_t used = FillBytes(source, targetBytes, batch.bytes);
+  size_t whole = used;  // the bytes of whole lines
   if (!source.finished) {
-    // Keep the cut line for the next batch.
     const char* data = batch.bytes.data();
-    size_t lastNewline = used;
-    while (lastNewline > 0 && data[lastNewline - 1] != '\n') --lastNewline;
-    source.carry.assign(data + lastNewline, data + used);
-    used = lastNewline;
+    while (whole > 0 && data[whole - 1] != '\n') --whole;
   }
   batch.bytes.resize(used + 1);
-  SplitLines(batch, used);
+  size_t maxLines = std::max<size_t>(targetBytes / kBytesPerBatchLine, 1);
+  size_t taken = SplitLines(batch, whole, maxLines);
+  // The lines left over, and a line the last read cut, wait for the next batch.
+  source.carry.assign(batch.bytes.data() + taken, batch.bytes.data() + used);
   batch.endOfStream = source.finished && source.carry.empty();
+  if (batch.endOfStream && source.readErrno != 0) {
+    batch.readError = true;
+    batch.readErrno = source.readErrno;
+  }
+}
+
+size_t BatchFootprint(const LineBatch& batch) {
+  return batch.bytes.capacity() + batch.lines.capacity() * sizeof(BatchLine);
 }
 
 void ClassifyBatch(const LineTypeTable& table, LineBatch& batch) {
@@ -69,52 +118,116 @@ void ClassifyBatch(const LineTypeTable& table, LineBatch& batch) {
   }
 }
 
+int AffordableWorkers(const LineTypeTable& table, int requested) {
+  uint64_t pieces = 0;
+  for (const LineTypeEntry& entry : table.types) {
+    if (entry.pattern.compiled) {
+      pieces += EstimatePatternSize(entry.expanded, PatternSyntax::kExtended).pieces;
+    }
+  }
+  uint64_t copyBytes = std::max<uint64_t>(pieces, 1) * kCopyBytesPerPiece;
+  uint64_t copies = kCopiesBudgetBytes / copyBytes;
+  // One worker matches with the table itself; the others need copies.
+  return static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(std::max(requested, 1)),
+                                              copies + 1));
+}
+
 struct ParallelClassifier {
-  std::vector<std::unique_ptr<LineTypeTable>> tables;  // one per worker
+  std::vector<std::unique_ptr<LineTypeTable>> tables;  // copies for all workers but one
   BatchSource source;
-  size_t maxInFlight = 0;
+  size_t maxInFlight = 0;       // batches read and not yet given back
+  size_t maxBytesInFlight = 0;  // their memory, before the next read
 
   std::mutex mutex;
   std::condition_variable changed;
   uint64_t nextToRead = 0;
   uint64_t nextToHand = 0;
+  size_t bytesInFlight = 0;
   bool sourceDone = false;
   bool stopping = false;
+  bool outOfMemory = false;  // a worker could not get memory
   std::map<uint64_t, std::unique_ptr<LineBatch>> ready;
   std::vector<std::unique_ptr<LineBatch>> spare;
   std::unique_ptr<LineBatch> handedOut;
+  std::mutex longLines;  // held while a batch with a long line is classified
   std::vector<std::thread> workers;
 };
 
 namespace {
 
 constexpr size_t kBatchBytes = 1024 * 1024;
+// The most memory a batch of lines shorter than a batch holds: its bytes
+// with a read's worth more, and a record for each of its lines.
+constexpr size_t kBatchShare =
+    kBatchBytes + kReadChunk + (kBatchBytes / kBytesPerBatchLine) * sizeof(BatchLine);
 
-void ClassifyWorker(ParallelClassifier& c, const LineTypeTable& table) {
+// A spare batch that once held far more than a batch's share gives its
+// memory back instead of keeping it for the next batch.
+void KeepAsSpare(ParallelClassifier& c, std::unique_ptr<LineBatch> batch) {
+  if (BatchFootprint(*batch) > 2 * kBatchShare) {
+    batch = std::make_unique<LineBatch>();
+  }
+  c.spare.push_back(std::move(batch));
+}
+
+// Takes a spare batch and reads the next lines into it; false when there is
+// nothing more to read. Called with the lock held, so that batches follow
+// the file's order.
+bool ReadNextBatch(ParallelClassifier& c, std::unique_ptr<LineBatch>& batch, uint64_t& sequence) {
+  if (c.stopping || c.sourceDone || c.outOfMemory) return false;
+  if (c.spare.empty()) {
+    batch = std::make_unique<LineBatch>();
+  } else {
+    batch = std::move(c.spare.back());
+    c.spare.pop_back();
+  }
+  sequence = c.nextToRead++;
+  ReadBatch(c.source, kBatchBytes, *batch);
+  c.bytesInFlight += BatchFootprint(*batch);
+  if (batch->endOfStream || batch->readError) c.sourceDone = true;
+  return true;
+}
+
+void ClassifyOwnBatch(ParallelClassifier& c, const LineTypeTable& table, LineBatch& batch) {
+  if (batch.longestLine <= kLongLineBytes) {
+    ClassifyBatch(table, batch);
+    return;
+  }
+  std::lock_guard<std::mutex> one(c.longLines);
+  ClassifyBatch(table, batch);
+}
+
+void ClassifyBatches(ParallelClassifier& c, const LineTypeTable& table) {
   for (;;) {
     std::unique_ptr<LineBatch> batch;
-    uint64_t sequence;
+    uint64_t sequence = 0;
     {
       std::unique_lock<std::mutex> lock(c.mutex);
       c.changed.wait(lock, [&c] {
-        return c.stopping || c.sourceDone || c.nextToRead - c.nextToHand < c.maxInFlight;
+        return c.stopping || c.sourceDone || c.outOfMemory ||
+               (c.nextToRead - c.nextToHand < c.maxInFlight &&
+                c.bytesInFlight < c.maxBytesInFlight);
       });
-      if (c.stopping || c.sourceDone) return;
-      if (c.spare.empty()) {
-        batch = std::make_unique<LineBatch>();
-      } else {
-        batch = std::move(c.spare.back());
-        c.spare.pop_back();
-      }
-      // Reading stays under the lock so that batches follow the file's order.
-      sequence = c.nextToRead++;
-      ReadBatch(c.source, kBatchBytes, *batch);
-      if (batch->endOfStream || batch->readError) c.sourceDone = true;
+      if (!ReadNextBatch(c, batch, sequence)) return;
     }
-    ClassifyBatch(table, *batch);
+    ClassifyOwnBatch(c, table, *batch);
     {
       std::lock_guard<std::mutex> lock(c.mutex);
       c.ready.emplace(sequence, std::move(batch));
+    }
+    c.changed.notify_all();
+  }
+}
+
+// A worker that runs out of memory stops and says so; the reader then
+// ends the run with the same message as anywhere else.
+void ClassifyWorker(ParallelClassifier& c, const LineTypeTable& table) {
+  try {
+    ClassifyBatches(c, table);
+  } catch (const std::bad_alloc&) {
+    {
+      std::lock_guard<std::mutex> lock(c.mutex);
+      c.outOfMemory = true;
     }
     c.changed.notify_all();
   }
@@ -134,31 +247,46 @@ void StopParallelClassifier(ParallelClassifier* c) {
 
 std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallelClassifier(
     FILE* in, const LineTypeTable& table, int workers) {
+  if (workers < 2) return {nullptr, StopParallelClassifier};
   std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> c(new ParallelClassifier,
                                                                       StopParallelClassifier);
   c->source.in = in;
   c->maxInFlight = static_cast<size_t>(workers) * 2 + 1;
+  c->maxBytesInFlight = c->maxInFlight * kBatchShare;
+  // The first worker matches with the table itself, which nothing else
+  // matches with meanwhile; each other one with a copy of its own. A copy
+  // that cannot be compiled leaves its worker on the table too, which gives
+  // the same matches, only more slowly.
   for (int i = 0; i < workers; ++i) {
-    auto copy = std::make_unique<LineTypeTable>();
-    // A copy that cannot be compiled leaves the worker on the shared table,
-    // which gives the same matches, only more slowly.
-    bool copied = CopyLineTypeTable(table, *copy);
-    const LineTypeTable& own = copied ? *copy : table;
-    c->tables.push_back(std::move(copy));
-    c->workers.emplace_back(ClassifyWorker, std::ref(*c), std::cref(own));
+    const LineTypeTable* own = &table;
+    if (i > 0) {
+      auto copy = std::make_unique<LineTypeTable>();
+      if (CopyLineTypeTable(table, *copy)) own = copy.get();
+      c->tables.push_back(std::move(copy));
+    }
+    // The system may refuse a thread (a memory or process limit): the
+    // workers started so far do the work, or the caller reads alone.
+    try {
+      c->workers.emplace_back(ClassifyWorker, std::ref(*c), std::cref(*own));
+    } catch (const std::system_error&) {
+      break;
+    }
   }
+  if (c->workers.empty()) c.reset();
   return c;
 }
 
 LineBatch& NextClassifiedBatch(ParallelClassifier& c) {
   std::unique_lock<std::mutex> lock(c.mutex);
   if (c.handedOut) {
-    c.spare.push_back(std::move(c.handedOut));
+    c.bytesInFlight -= std::min(c.bytesInFlight, BatchFootprint(*c.handedOut));
+    KeepAsSpare(c, std::move(c.handedOut));
     ++c.nextToHand;
     c.changed.notify_all();
   }
-  c.changed.wait(lock, [&c] { return c.ready.count(c.nextToHand) != 0; });
+  c.changed.wait(lock, [&c] { return c.outOfMemory || c.ready.count(c.nextToHand) != 0; });
   auto found = c.ready.find(c.nextToHand);
+  if (found == c.ready.end()) throw std::bad_alloc();
   c.handedOut = std::move(found->second);
   c.ready.erase(found);
   return *c.handedOut;

@@ -1,5 +1,7 @@
 #include "logformat/log_reader.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <optional>
 #include <string_view>
 
@@ -151,6 +153,7 @@ bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
     }
   }
   if (batch.readError) {
+    errno = batch.readErrno;  // saved where the read failed, maybe on another thread
     perror("fgets");
     return false;
   }
@@ -166,13 +169,12 @@ bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& 
   if (undated == nullptr) undated = &AddDay(store.days, UNDATED);
   state.currentDay = static_cast<size_t>(undated - store.days.records.data());
 
-  if (workers > 1) {
-    auto classifier = StartParallelClassifier(in, table, workers);
-    for (;;) {
-      const LineBatch& batch = NextClassifiedBatch(*classifier);
-      if (!ConsumeBatch(batch, table, config, processedBytes, store, state)) return false;
-      if (batch.endOfStream) return true;
-    }
+  workers = AffordableWorkers(table, workers);
+  auto classifier = StartParallelClassifier(in, table, workers);
+  while (classifier) {
+    const LineBatch& batch = NextClassifiedBatch(*classifier);
+    if (!ConsumeBatch(batch, table, config, processedBytes, store, state)) return false;
+    if (batch.endOfStream) return true;
   }
   BatchSource source;
   source.in = in;

@@ -13,8 +13,10 @@
 // Reads `in` to its end, adding every byte read to `processedBytes`.
 // Returns false after a bad hour or a read error, when the message is
 // already written and the run must end with status 255. With more than one
-// worker, lines are classified on that many threads; everything else
-// happens in line order on the calling thread, so the outcome is the same.
+// worker, lines are classified on up to that many threads (fewer for a
+// format too large to copy for each); everything else happens in line
+// order on the calling thread, so the outcome is the same. Throws
+// std::bad_alloc when memory runs out.
 // The recent lines that kicks quote start empty in every file.
 bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
                   uint64_t& processedBytes, StatsStore& store, int workers = 1);

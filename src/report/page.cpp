@@ -180,9 +180,9 @@ void WritePageFooter(FILE* out, const PageStyle& style, const PageContext& conte
           static_cast<long long>(context.processedBytes >> 10),
           static_cast<long long>(context.pageTime - context.startTime));
   fputs("<td><a href=\"", out);
-  fputs("http://validator.w3.org/check/referer", out);
+  fputs("https://validator.w3.org/check/referer", out);
   fputs("\"><img border=0 src=\"", out);
-  fputs("http://validator.w3.org/images/vh40", out);
+  fputs("https://validator.w3.org/images/vh40", out);
   fputs("\" alt=\"Valid HTML 4.0!\" height=31 width=88></a></td>", out);
   fprintf(out, "<td align=\"right\" valign=\"middle\"><font size=2 face=\"%s\">%s</font></td></tr>\n",
           font2, style.credits.c_str());

@@ -106,8 +106,8 @@ struct LinkMarker {
 // missed after four or more letters "w" ("wwww.").
 size_t FindLinkWord(std::string_view run, size_t scanStart) {
   LinkMarker markers[] = {
-      {"http://", 0}, {"ftp://", 0}, {"www.", 0}, {".com", 0},
-      {".org", 0},    {".net", 0},   {".ca", 0},  {".uk", 0},
+      {"http://", 0}, {"ftp://", 0}, {"www.", 0}, {".com", 0},     {".org", 0},
+      {".net", 0},    {".ca", 0},    {".uk", 0},  {"https://", 0},
   };
   for (size_t pos = scanStart; pos < run.size(); ++pos) {
     char c = run[pos];
@@ -141,7 +141,8 @@ void WriteLinks(FILE* out, std::string_view run) {
       WriteBytes(out, word);
     } else {
       const char* prefix = "http://";
-      if (StartsWith(word, "http://") || StartsWith(word, "ftp://")) {
+      if (StartsWith(word, "http://") || StartsWith(word, "https://") ||
+          StartsWith(word, "ftp://")) {
         prefix = "";
       } else if (hasAt || StartsWith(word, "ftp.")) {
         prefix = "ftp://";

@@ -29,10 +29,22 @@ std::string_view Addressee(std::string_view message) {
   return {};
 }
 
-// The URL of a message: from the first marker found, in the order
-// "http://", "www.", "ftp://", up to the next blank. Empty when there is none.
+// Where the first "http://" or "https://" of a message begins, whichever
+// comes first; npos when it holds neither.
+size_t FindWebScheme(std::string_view message) {
+  for (size_t at = message.find("http"); at != std::string_view::npos;
+       at = message.find("http", at + 4)) {
+    std::string_view rest = message.substr(at + 4);
+    if (rest.starts_with("://") || rest.starts_with("s://")) return at;
+  }
+  return std::string_view::npos;
+}
+
+// The URL of a message: from the first "http://" or "https://"; when it holds
+// neither, from the first "www."; when none of these, from the first
+// "ftp://"; up to the next blank. Empty when there is none.
 std::string_view FindUrl(std::string_view message) {
-  size_t start = message.find("http://");
+  size_t start = FindWebScheme(message);
   if (start == std::string_view::npos) start = message.find("www.");
   if (start == std::string_view::npos) start = message.find("ftp://");
   if (start == std::string_view::npos) return {};

@@ -4,18 +4,84 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+
+#include <sys/random.h>
 
 #include "stats/text_basics.h"
 
 namespace {
 
-uint64_t FoldedNameHash(std::string_view name) {
-  uint64_t hash = 1469598103934665603ull;  // FNV-1a
-  for (unsigned char c : name) {
-    hash ^= FoldCase(c);
-    hash *= 1099511628211ull;
+uint64_t RotateLeft(uint64_t x, int bits) { return (x << bits) | (x >> (64 - bits)); }
+
+struct SipState {
+  uint64_t v0, v1, v2, v3;
+};
+
+void SipRound(SipState& s) {
+  s.v0 += s.v1;
+  s.v1 = RotateLeft(s.v1, 13) ^ s.v0;
+  s.v0 = RotateLeft(s.v0, 32);
+  s.v2 += s.v3;
+  s.v3 = RotateLeft(s.v3, 16) ^ s.v2;
+  s.v0 += s.v3;
+  s.v3 = RotateLeft(s.v3, 21) ^ s.v0;
+  s.v2 += s.v1;
+  s.v1 = RotateLeft(s.v1, 17) ^ s.v2;
+  s.v2 = RotateLeft(s.v2, 32);
+}
+
+void SipAbsorb(SipState& s, uint64_t word) {
+  s.v3 ^= word;
+  SipRound(s);
+  s.v0 ^= word;
+}
+
+// SipHash-1-3 of the case-folded name under the index's key: without the
+// key, nobody can choose names that share a slot.
+uint64_t FoldedNameHash(const NameIndex& index, std::string_view name) {
+  SipState s = {index.key[0] ^ 0x736f6d6570736575ull, index.key[1] ^ 0x646f72616e646f6dull,
+                index.key[0] ^ 0x6c7967656e657261ull, index.key[1] ^ 0x7465646279746573ull};
+  uint64_t word = 0;
+  size_t i = 0;
+  for (; i < name.size(); ++i) {
+    word |= uint64_t{FoldCase(static_cast<unsigned char>(name[i]))} << (8 * (i & 7));
+    if ((i & 7) == 7) {
+      SipAbsorb(s, word);
+      word = 0;
+    }
   }
-  return hash;
+  SipAbsorb(s, word | (uint64_t{name.size() & 0xff} << 56));
+  s.v2 ^= 0xff;
+  SipRound(s);
+  SipRound(s);
+  SipRound(s);
+  return s.v0 ^ s.v1 ^ s.v2 ^ s.v3;
+}
+
+uint64_t MixBits(uint64_t x) {
+  x += 0x9e3779b97f4a7c15ull;
+  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
+  x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
+  return x ^ (x >> 31);
+}
+
+// A fresh key from the system's random source; where that gives nothing,
+// from the clock and the index's address. Never from rand(), whose draws
+// belong to the page.
+void DrawIndexKey(NameIndex& index) {
+  uint64_t key[2] = {0, 0};
+  if (getrandom(key, sizeof key, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof key)) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    uint64_t seed = static_cast<uint64_t>(now.tv_sec) * 1000000000ull +
+                    static_cast<uint64_t>(now.tv_nsec);
+    key[0] = MixBits(seed ^ reinterpret_cast<uintptr_t>(&index));
+    key[1] = MixBits(key[0] ^ static_cast<uint64_t>(time(nullptr)));
+  }
+  index.key[0] = key[0];
+  index.key[1] = key[1];
+  index.keyed = true;
 }
 
 // The index is an open-addressing table of record positions, probed
@@ -25,7 +91,7 @@ template <typename NameOf>
 int32_t IndexFind(const NameIndex& index, std::string_view name, NameOf nameOf) {
   if (index.slots.empty()) return -1;
   size_t mask = index.slots.size() - 1;
-  for (size_t slot = FoldedNameHash(name) & mask;; slot = (slot + 1) & mask) {
+  for (size_t slot = FoldedNameHash(index, name) & mask;; slot = (slot + 1) & mask) {
     int32_t position = index.slots[slot];
     if (position < 0) return -1;
     if (NamesEqualIgnoringCase(nameOf(position), name)) return position;
@@ -35,7 +101,7 @@ int32_t IndexFind(const NameIndex& index, std::string_view name, NameOf nameOf) 
 template <typename NameOf>
 void IndexPlace(NameIndex& index, int32_t position, NameOf nameOf) {
   size_t mask = index.slots.size() - 1;
-  size_t slot = FoldedNameHash(nameOf(position)) & mask;
+  size_t slot = FoldedNameHash(index, nameOf(position)) & mask;
   while (index.slots[slot] >= 0) slot = (slot + 1) & mask;
   index.slots[slot] = position;
   ++index.used;
@@ -45,6 +111,7 @@ template <typename NameOf>
 void IndexRebuild(NameIndex& index, int32_t count, NameOf nameOf) {
   size_t size = 16;
   while (size < static_cast<size_t>(count) * 2 + 2) size *= 2;
+  if (!index.keyed) DrawIndexKey(index);
   index.slots.assign(size, -1);
   index.used = 0;
   for (int32_t position = 0; position < count; ++position) IndexPlace(index, position, nameOf);
@@ -125,13 +192,29 @@ NickRecord* FindNick(NickTable& table, std::string_view nick) {
 NickRecord& AddNick(NickTable& table, std::string_view nick) { return AddNamedRecord(table, nick); }
 
 void RemoveNick(NickTable& table, std::string_view nick) {
+  std::vector<bool> marked;
+  MarkNick(table, nick, marked);
+  RemoveMarkedNicks(table, marked);
+}
+
+void MarkNick(const NickTable& table, std::string_view nick, std::vector<bool>& marked) {
   int32_t position = IndexFind(table.index, nick, RecordNames(table));
   if (position < 0) return;
-  if (position + 1 != static_cast<int32_t>(table.records.size())) {
-    table.records[position] = std::move(table.records.back());
+  if (marked.size() < table.records.size()) marked.resize(table.records.size(), false);
+  marked[static_cast<size_t>(position)] = true;
+}
+
+void RemoveMarkedNicks(NickTable& table, const std::vector<bool>& marked) {
+  size_t kept = 0;
+  for (size_t position = 0; position < table.records.size(); ++position) {
+    if (position < marked.size() && marked[position]) continue;
+    if (kept != position) table.records[kept] = std::move(table.records[position]);
+    ++kept;
   }
-  table.records.pop_back();
-  IndexRebuild(table.index, static_cast<int32_t>(table.records.size()), RecordNames(table));
+  if (kept == table.records.size()) return;
+  table.records.erase(table.records.begin() + static_cast<std::ptrdiff_t>(kept),
+                      table.records.end());
+  IndexRebuild(table.index, static_cast<int32_t>(kept), RecordNames(table));
 }
 
 DayRecord* FindDay(DayTable& table, std::string_view date, int verbosity) {

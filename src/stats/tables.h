@@ -4,6 +4,11 @@
 // hash on the case-folded name, so adding a nick costs the same with two
 // hundred thousand nicks as with eight; the name order is built only where
 // something needs it. DayTable keeps days in the order they were first met.
+//
+// Nicks come from whoever writes in a channel, so the hash is keyed with a
+// secret drawn afresh for every index: names chosen to fall on one slot
+// under one key are scattered under the next. Nothing the program writes
+// depends on where a name lands in the index.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +47,8 @@ struct NickRecord {
 struct NameIndex {
   std::vector<int32_t> slots;  // -1 for an empty slot
   int32_t used = 0;
+  bool keyed = false;       // the key is drawn when the first slots are made
+  uint64_t key[2] = {0, 0};
 };
 
 struct NickTable {
@@ -71,7 +78,17 @@ NickRecord* FindNick(NickTable& table, std::string_view nick);
 // REQUIRES: FindNick does not find `nick`.
 NickRecord& AddNick(NickTable& table, std::string_view nick);
 // Removes the record of that name, compared without regard to case, if any.
+// Costs a pass over the whole table: many names go through MarkNick and
+// RemoveMarkedNicks instead.
 void RemoveNick(NickTable& table, std::string_view nick);
+
+// Removal of many nicks at once. MarkNick sets the flag of the record of
+// that name, if any, in `marked` (one flag per record, grown to the table's
+// size); RemoveMarkedNicks then removes every marked record in one pass,
+// keeping the others in their order, and rebuilds the index once.
+void MarkNick(const NickTable& table, std::string_view nick, std::vector<bool>& marked);
+void RemoveMarkedNicks(NickTable& table, const std::vector<bool>& marked);
+
 
 // Finds a day by name, without regard to case. Above verbosity 1 every
 // record compared is reported, in table order.
