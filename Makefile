@@ -7,6 +7,7 @@
 #   make install    installs under PREFIX (default /usr/local), staged under DESTDIR if set
 #   make uninstall  removes exactly the files make install put there
 #   make bench  builds an optimised binary and prints the throughput table (bench/run.sh)
+#   make real-logs  reads the real client logs in ../shared/real-logs with the bundled formats
 #   make fuzz   builds the fuzz harnesses and runs each for FUZZ_SECONDS seconds (fuzz/run.sh)
 #   make memcheck  valgrind memcheck of the unit tests and of whole runs on the samples
 
@@ -14,7 +15,7 @@ BUILD_DIR   ?= build
 ASAN_DIR    ?= build-asan
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build check test test-plain test-asan demo bench clean check-gtest skip-notes
+.PHONY: all build check test test-plain test-asan demo bench real-logs clean check-gtest skip-notes
 
 all: build
 
@@ -64,6 +65,9 @@ demo: build
 
 bench:
 	bash bench/run.sh
+
+real-logs:
+	bash bench/real_logs.sh
 
 # The program to bin, the manual page to share/man/man1, and the bundled
 # formats, bar images and example settings to share/tallywick. The binary

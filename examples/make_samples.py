@@ -5,10 +5,9 @@ Every sample tells the same two days of a small channel, written the way
 each client lays out its log: spoken lines with bold and colour codes,
 URLs and questions, actions, joins, parts, quits, a kick, topic, nick and
 mode changes, the lines a client writes about the channel itself, and the
-day changes the layout has. Layouts that write no date on their lines get
-the "--- date" line that the bundled format reads, as it appears when
-daily log files are joined with a date line before each one (see the
-README).
+dates the client writes: session and day-change lines, dates on every
+line, or, for the clients that keep one file a day (eggdrop, energymech,
+ZNC), one file per day in examples/<layout>/ named as the client names it.
 
 Run it from anywhere: python3 examples/make_samples.py
 """
@@ -22,7 +21,7 @@ CHANNEL = "#tallywick"
 HOSTS = {
     "alice": "~alice@wonder.example",
     "bob": "~bob@builder.example",
-    "carol": "carol@loud.example",
+    "carol": "~[c]arol@loud.example",  # an ident may hold brackets
     "dave": "~dave@night.example",
     "dave_away": "~dave@night.example",
 }
@@ -200,6 +199,7 @@ def weechat(events):
 
 
 def hexchat(events, iso):
+    """HexChat's current default text events: every event marked "*"."""
     out = []
     for day, clock, kind, *args in tracked(events):
         weekday, month, mday, year, iso_date = DAYS[day]
@@ -207,20 +207,17 @@ def hexchat(events, iso):
         def line(prefix, message):
             out.append("%s %s\t%s" % (stamp, prefix, message))
         if kind == "open":
-            if not iso:
-                out.append("--- " + www_date(day))
             out.append("**** BEGIN LOGGING AT " + ctime_text(day, clock, pad=" "))
             out.append("")
         elif kind == "close":
             out.append("**** ENDING LOGGING AT " + ctime_text(day, clock, pad=" "))
             out.append("")
         elif kind == "self_join":
-            line("-->", "You are now talking on " + CHANNEL)
-            line("---", "Topic for %s is: %s" % (CHANNEL, FIRST_TOPIC))
-            line("---", "Topic for %s set by %s!%s (Sun Mar  3 20:00:00 2024)"
-                 % (CHANNEL, FIRST_TOPIC_BY, HOSTS[FIRST_TOPIC_BY]))
+            line("*", "Now talking on " + CHANNEL)
+            line("*", "Topic for %s is: %s" % (CHANNEL, FIRST_TOPIC))
+            line("*", "Topic for %s set by %s (Sun Mar  3 20:00:00 2024)" % (CHANNEL, FIRST_TOPIC_BY))
         elif kind == "join":
-            line("-->", "%s (%s) has joined %s" % (args[0], HOSTS[args[0]], CHANNEL))
+            line("*", "%s (%s) has joined" % (args[0], HOSTS[args[0]]))
         elif kind == "text":
             line("<%s%s>" % (mode_char(args[0]), args[0]), args[1])
         elif kind == "action":
@@ -228,75 +225,127 @@ def hexchat(events, iso):
         elif kind == "notice":
             line("-%s/%s-" % (args[0], CHANNEL), args[1])
         elif kind == "topic":
-            line("---", "%s has changed the topic to: %s" % (args[0], args[1]))
+            line("*", "%s has changed the topic to: %s" % (args[0], args[1]))
         elif kind == "mode":
-            line("---", "%s gives channel operator status to %s" % (args[0], args[2]))
-            line("---", "%s sets mode +n %s" % (args[0], CHANNEL))
+            line("*", "%s gives channel operator status to %s" % (args[0], args[2]))
+            line("*", "%s sets mode +n on %s" % (args[0], CHANNEL))
         elif kind == "kick":
-            line("<--", "%s has kicked %s from %s (%s)" % (args[0], args[1], CHANNEL, args[2]))
+            line("*", "%s has kicked %s from %s (%s)" % (args[0], args[1], CHANNEL, args[2]))
         elif kind == "part":
             if args[1]:
-                line("<--", "%s (%s) has left %s (%s)" % (args[0], HOSTS[args[0]], CHANNEL, args[1]))
+                line("*", '%s (%s) has left ("%s")' % (args[0], HOSTS[args[0]], args[1]))
             else:
-                line("<--", "%s (%s) has left %s" % (args[0], HOSTS[args[0]], CHANNEL))
+                line("*", "%s (%s) has left" % (args[0], HOSTS[args[0]]))
         elif kind == "quit":
-            line("<--", "%s has quit (%s)" % (args[0], args[1]))
+            line("*", "%s has quit (%s)" % (args[0], args[1]))
         elif kind == "nick":
-            line("---", "%s is now known as %s" % (args[0], args[1]))
+            line("*", "%s is now known as %s" % (args[0], args[1]))
+    return out
+
+
+def xchat_french(events):
+    """XChat 2 in a French locale: French month and texts, the session
+    line's date in English."""
+    out = []
+    for day, clock, kind, *args in tracked(events):
+        weekday, month, mday, year, iso_date = DAYS[day]
+        stamp = "mars %02d %s" % (mday, clock)
+        def line(prefix, message):
+            out.append("%s %s\t%s" % (stamp, prefix, message))
+        if kind == "open":
+            out.append("**** D\u00c9BUT DU JOURNAL \u00c0 " + ctime_text(day, clock, pad=" "))
+            out.append("")
+        elif kind == "close":
+            out.append("**** FIN DU JOURNAL \u00c0 " + ctime_text(day, clock, pad=" "))
+            out.append("")
+        elif kind == "self_join":
+            line("*", "Vous parlez maintenant sur " + CHANNEL)
+            line("*", "Le sujet de %s est : %s" % (CHANNEL, FIRST_TOPIC))
+            line("*", "Sujet de %s d\u00e9fini par %s \u00e0 Sun Mar  3 20:00:00 2024"
+                 % (CHANNEL, FIRST_TOPIC_BY))
+        elif kind == "join":
+            line("*", "%s (%s) a rejoint %s" % (args[0], HOSTS[args[0]], CHANNEL))
+        elif kind == "text":
+            line("<%s%s>" % (mode_char(args[0]), args[0]), args[1])
+        elif kind == "action":
+            line("*", "%s %s" % (args[0], args[1]))
+        elif kind == "notice":
+            line("-%s/%s-" % (args[0], CHANNEL), args[1])
+        elif kind == "topic":
+            line("*", "%s a chang\u00e9 le sujet en\u00a0: %s" % (args[0], args[1]))
+        elif kind == "mode":
+            line("*", "%s donne l'\u00e9tat d'op\u00e9rateur de canal \u00e0 %s" % (args[0], args[2]))
+            line("*", "%s active le mode +n %s" % (args[0], CHANNEL))
+        elif kind == "kick":
+            line("*", "%s a expuls\u00e9 %s de %s (%s)" % (args[0], args[1], CHANNEL, args[2]))
+        elif kind == "part":
+            line("*", "%s (%s) a quitt\u00e9 %s" % (args[0], HOSTS[args[0]], CHANNEL)
+                 + (' ("%s")' % args[1] if args[1] else ""))
+        elif kind == "quit":
+            line("*", "%s est parti (%s)" % (args[0], args[1]))
+        elif kind == "nick":
+            line("*", "%s s'appelle maintenant %s" % (args[0], args[1]))
     return out
 
 
 def mirc(events):
+    """mIRC 7 with "strip codes" off: the event colour before the timestamp,
+    colour codes around an operator's nick."""
     out = []
+    colours = {"join": "03", "part": "03", "mode": "03", "topic": "03", "kick": "03",
+               "nick": "03", "self_join": "03", "quit": "02", "action": "06", "notice": "05"}
     for day, clock, kind, *args in tracked(events):
         t = "[%s]" % hhmm(clock)
+        e = COLOUR + colours.get(kind, "") + t if kind in colours else t
         if kind == "open":
-            out.append("--- " + www_date(day))
             out.append("")
             out.append("Session Start: " + ctime_text(day, clock))
             out.append("Session Ident: " + CHANNEL)
         elif kind == "close":
             out.append("Session Close: " + ctime_text(day, clock))
         elif kind == "self_join":
-            out.append("%s *** Now talking in %s" % (t, CHANNEL))
-            out.append("%s *** Topic is '%s'" % (t, FIRST_TOPIC))
-            out.append("%s *** Set by %s on Sun Mar 03 20:00:00" % (t, FIRST_TOPIC_BY))
+            out.append("%s * Now talking in %s" % (e, CHANNEL))
+            out.append("%s * Topic is '%s'" % (e, FIRST_TOPIC))
+            out.append("%s * Set by %s on Sun Mar 03 20:00:00" % (e, FIRST_TOPIC_BY))
         elif kind == "join":
-            out.append("%s *** Joins: %s (%s)" % (t, args[0], HOSTS[args[0]]))
+            out.append("%s * %s (%s) has joined %s" % (e, args[0], HOSTS[args[0]], CHANNEL))
         elif kind == "text":
-            out.append("%s <%s%s> %s" % (t, mode_char(args[0]), args[0], args[1]))
+            if mode_char(args[0]):
+                out.append("%s <%s03@%s\x0f> %s" % (t, COLOUR, args[0], args[1]))
+            else:
+                out.append("%s <%s> %s" % (t, args[0], args[1]))
         elif kind == "action":
-            out.append("%s * %s %s" % (t, args[0], args[1]))
+            out.append("%s * %s %s" % (e, args[0], args[1]))
         elif kind == "notice":
-            out.append("%s -%s- %s" % (t, args[0], args[1]))
+            out.append("%s -%s- %s" % (e, args[0], args[1]))
         elif kind == "topic":
-            out.append("%s *** %s changes topic to '%s'" % (t, args[0], args[1]))
+            out.append("%s * %s changes topic to '%s'" % (e, args[0], args[1]))
         elif kind == "mode":
-            out.append("%s *** %s sets mode: %s %s" % (t, args[0], args[1], args[2]))
+            out.append("%s * %s sets mode: %s %s" % (e, args[0], args[1], args[2]))
         elif kind == "kick":
-            out.append("%s *** %s was kicked by %s (%s)" % (t, args[1], args[0], args[2]))
+            out.append("%s * %s was kicked by %s (%s\x0f)" % (e, args[1], args[0], args[2]))
         elif kind == "part":
-            out.append("%s *** Parts: %s (%s)" % (t, args[0], HOSTS[args[0]])
-                       + (" (%s)" % args[1] if args[1] else ""))
+            out.append("%s * %s%s (%s) has left %s" % (e, mode_char(args[0]), args[0], HOSTS[args[0]], CHANNEL)
+                       + (" (%s\x0f)" % args[1] if args[1] else ""))
         elif kind == "quit":
-            out.append("%s *** Quits: %s (%s) (%s)" % (t, args[0], HOSTS[args[0]], args[1]))
+            out.append("%s * %s%s (%s) Quit (%s\x0f)" % (e, mode_char(args[0]), args[0], HOSTS[args[0]], args[1]))
         elif kind == "nick":
-            out.append("%s *** %s is now known as %s" % (t, args[0], args[1]))
+            out.append("%s * %s is now known as %s" % (e, args[0], args[1]))
     # mIRC writes its logs with carriage return and newline line ends.
     return [line + "\r" for line in out]
 
 
 def eggdrop(events):
+    """One file a day, as with keep-all-logs on; the bot's own join carries
+    no host."""
     out = []
-    current_day = None
     for day, clock, kind, *args in tracked(events):
-        if current_day is not None and day != current_day:
-            out.append("[00:00] --- " + www_date(day))
-        current_day = day
-        t = "[%s]" % hhmm(clock)
-        if kind in ("open", "close", "self_join"):
+        t = "[%s]" % clock
+        if kind in ("open", "close"):
             continue
-        if kind == "join":
+        if kind == "self_join":
+            out.append("%s tallybot joined %s." % (t, CHANNEL))
+        elif kind == "join":
             out.append("%s %s (%s) joined %s." % (t, args[0], HOSTS[args[0]], CHANNEL))
         elif kind == "text":
             out.append("%s <%s> %s" % (t, args[0], args[1]))
@@ -324,15 +373,12 @@ def eggdrop(events):
     return out
 
 
-def bracket_stars(events, first_line_of_day):
+def bracket_stars(events):
     """The "[HH:MM:SS] *** ..." layout shared by the energymech and ZNC logs."""
     out = []
     for day, clock, kind, *args in tracked(events):
         t = "[%s]" % clock
-        if kind == "open":
-            out.append(first_line_of_day(day))
-            continue
-        if kind in ("close", "self_join"):
+        if kind in ("open", "close", "self_join"):
             continue
         if kind == "join":
             out.append("%s *** Joins: %s (%s)" % (t, args[0], HOSTS[args[0]]))
@@ -357,13 +403,86 @@ def bracket_stars(events, first_line_of_day):
     return out
 
 
-def energymech(events):
-    return bracket_stars(events, lambda day: "--- " + www_date(day))
+def limnoria(events):
+    """Limnoria's ChannelLogger: an ISO date and time, two blanks, then the
+    line; events marked "***" with the nick's full mask."""
+    out = []
+    for day, clock, kind, *args in tracked(events):
+        t = DAYS[day][4] + "T" + clock + "  "
+        if kind in ("open", "close", "self_join"):
+            continue
+        mask = lambda nick: "%s <%s!%s>" % (nick, nick, HOSTS[nick])
+        if kind == "join":
+            out.append("%s*** %s has joined %s" % (t, mask(args[0]), CHANNEL))
+        elif kind == "text":
+            out.append("%s<%s> %s" % (t, args[0], args[1]))
+        elif kind == "action":
+            out.append("%s* %s %s" % (t, args[0], args[1]))
+        elif kind == "notice":
+            out.append("%s-%s- %s" % (t, args[0], args[1]))
+        elif kind == "topic":
+            out.append('%s*** %s changes topic to "%s"' % (t, args[0], args[1]))
+        elif kind == "mode":
+            out.append("%s*** %s sets mode: %s %s" % (t, args[0], args[1], args[2]))
+        elif kind == "kick":
+            out.append("%s*** %s was kicked by %s (%s)" % (t, args[1], args[0], args[2]))
+        elif kind == "part":
+            out.append("%s*** %s has left %s" % (t, mask(args[0]), CHANNEL)
+                       + (" (%s)" % args[1] if args[1] else ""))
+        elif kind == "quit":
+            out.append("%s*** %s has quit IRC (%s)" % (t, mask(args[0]), args[1]))
+        elif kind == "nick":
+            out.append("%s*** %s is now known as %s" % (t, args[0], args[1]))
+    return out
 
 
-def znc(events):
-    # ZNC's log module writes one file per day, named yyyy-mm-dd.log.
-    return bracket_stars(events, lambda day: "--- " + DAYS[day][4])
+def textual(events):
+    """Textual's plain-text logs: the ISO date, time and zone in brackets."""
+    out = []
+    for day, clock, kind, *args in tracked(events):
+        t = "[%sT%s+0100]" % (DAYS[day][4], clock)
+        if kind in ("open", "close", "self_join"):
+            continue
+        if kind == "join":
+            out.append("%s %s (%s) joined the channel" % (t, args[0], HOSTS[args[0]]))
+        elif kind == "text":
+            out.append("%s <%s%s> %s" % (t, mode_char(args[0]), args[0], args[1]))
+        elif kind == "action":
+            out.append("%s \u2022 %s: %s" % (t, args[0], args[1]))
+        elif kind == "notice":
+            out.append("%s -%s- %s" % (t, args[0], args[1]))
+        elif kind == "topic":
+            out.append("%s %s changed the topic to %s" % (t, args[0], args[1]))
+        elif kind == "mode":
+            out.append("%s %s sets mode %s %s" % (t, args[0], args[1], args[2]))
+        elif kind == "kick":
+            out.append("%s %s kicked %s from the channel (%s)" % (t, args[0], args[1], args[2]))
+        elif kind == "part":
+            out.append("%s %s (%s) left the channel" % (t, args[0], HOSTS[args[0]])
+                       + (' ("%s")' % args[1] if args[1] else ""))
+        elif kind == "quit":
+            out.append("%s %s (%s) left IRC (%s)" % (t, args[0], HOSTS[args[0]], args[1]))
+        elif kind == "nick":
+            out.append("%s %s is now known as %s" % (t, args[0], args[1]))
+    return out
+
+
+def by_day(render, file_name):
+    """Renders each day's events into a file of its own, named by
+    file_name(day)."""
+    files = {}
+    for day in range(len(DAYS)):
+        files[file_name(day)] = render([event for event in EVENTS if event[0] == day])
+    return files
+
+
+def compact_date(day):
+    return DAYS[day][4].replace("-", "")
+
+
+def eggdrop_suffix(day):
+    weekday, month, mday, year, _ = DAYS[day]
+    return "%02d%s%d" % (mday, month, year)
 
 
 LAYOUTS = {
@@ -372,19 +491,34 @@ LAYOUTS = {
     "hexchat": lambda events: hexchat(events, iso=False),
     "hexchat-iso": lambda events: hexchat(events, iso=True),
     "mirc": mirc,
-    "eggdrop": eggdrop,
-    "energymech": energymech,
-    "znc": znc,
+    "limnoria": limnoria,
+    "xchat": xchat_french,
 }
+
+# The clients that write one file a day, dated by its name.
+DAILY_LAYOUTS = {
+    "eggdrop": lambda: by_day(eggdrop, lambda day: CHANNEL + ".log." + eggdrop_suffix(day)),
+    "energymech": lambda: by_day(bracket_stars, lambda day: CHANNEL + "_" + compact_date(day) + ".log"),
+    "znc": lambda: by_day(bracket_stars, lambda day: DAYS[day][4] + ".log"),
+    "textual": lambda: by_day(textual, lambda day: DAYS[day][4] + ".txt"),
+}
+
+
+def write_log(path, lines):
+    with open(path, "w", encoding="utf-8", newline="") as log:
+        for line in lines:
+            log.write(line + "\n")
 
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     for name, render in LAYOUTS.items():
-        lines = render(EVENTS)
-        with open(os.path.join(here, name + ".log"), "w", encoding="utf-8", newline="") as log:
-            for line in lines:
-                log.write(line + "\n")
+        write_log(os.path.join(here, name + ".log"), render(EVENTS))
+    for name, render in DAILY_LAYOUTS.items():
+        folder = os.path.join(here, name)
+        os.makedirs(folder, exist_ok=True)
+        for file_name, lines in render().items():
+            write_log(os.path.join(folder, file_name), lines)
 
 
 if __name__ == "__main__":

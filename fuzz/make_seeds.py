@@ -25,8 +25,15 @@ def format_path(name):
     return ("examples", "demo", "format.txt") if name == "demo" else ("formats", name + ".txt")
 
 
-def log_path(name):
-    return ("examples", "demo", "channel.log") if name == "demo" else ("examples", name + ".log")
+def read_log(name):
+    """The sample log of a format: one file, or the daily files of its folder
+    joined in name order."""
+    if name == "demo":
+        return read("examples", "demo", "channel.log")
+    if os.path.isfile(os.path.join(ROOT, "examples", name + ".log")):
+        return read("examples", name + ".log")
+    folder = os.path.join(ROOT, "examples", name)
+    return b"".join(read("examples", name, entry) for entry in sorted(os.listdir(folder)))
 
 
 def e2e_cases():
@@ -73,6 +80,9 @@ def format_seeds():
             yield case, data
     yield "macros", (b"text=^<([[:nick:]]+)@([[:uh:]]+)> (.*)$,nick,null,string\n"
                      b"act=[:nick:]x,nick\n")
+    yield "order_and_filename", (b"order=join, bogus,,join,null\r\norder=act\n"
+                                 b"filename=[._]([0-9]{8}|[0-9]{2}[A-Z][a-z]{2}[0-9]{4}),date\n"
+                                 b"FILENAME=(x\nfilename=\n")
     yield "parts", (b"text=(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)(l),null,null,null,null,null,"
                     b"null,null,null,null,null,null,nick,,string,\n"
                     b"act=x,time,nick, string ;comment\r\nact=y\njoin=\nbogus=z\n")
@@ -92,7 +102,7 @@ def settings_seeds():
 
 def log_seeds():
     for index, name in enumerate(FORMATS):
-        log = read(*log_path(name))
+        log = read_log(name)
         yield name, bytes([index]) + log
         yield name + "_threads", bytes([index | 0x80]) + log
     for case, name, data in e2e_files((".log",)):
@@ -110,7 +120,7 @@ def render_seeds():
                     b"user@host.com me@ftp:x.uk awww.b wwww.c ..com HTTP://X.COM")
     yield "zero", b"before\x00after www.x.com"
     for name in FORMATS:
-        lines = [line for line in read(*log_path(name)).splitlines()
+        lines = [line for line in read_log(name).splitlines()
                  if any(c in line for c in b"<>\"&()\x02\x03\x1f") or b"www." in line]
         for line in lines[:6]:
             yield name, line
@@ -120,12 +130,12 @@ def whole_run_seeds():
     settings = read("examples", "tallywick.conf")
     for name in FORMATS:
         yield name, SEPARATOR.join([b"", read(*format_path(name)), settings,
-                                    read(*log_path(name)), b"alice\nbob\n"])
+                                    read_log(name), b"alice\nbob\n"])
     yield "irssi_options", SEPARATOR.join([b"vvtb2", read(*format_path("irssi")), b"",
-                                           read(*log_path("irssi")), b"alice\n"])
+                                           read_log("irssi"), b"alice\n"])
     for letters in (b"m", b"td"):  # an exclusion file that is missing, or a folder
         yield "unreadable_exclusion", SEPARATOR.join([letters, read(*format_path("demo")), b"",
-                                                      read(*log_path("demo")), b""])
+                                                      read_log("demo"), b""])
     yield "zero_bytes", SEPARATOR.join([b"tb", read(*format_path("demo")), b"",
                                         b"10:00 <a> text\x00" + b"\x00" * 4000 + b"\n10:01 <b> x",
                                         b"al\x00ice\n\x00\x00bob\n" + b"y" * 3000 + b"\n"])

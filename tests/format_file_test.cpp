@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <regex.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "run_binary.h"
 
@@ -333,6 +335,90 @@ TEST(FormatFile, AReadErrorFailsTheReading) {
   fclose(in);
   EXPECT_FALSE(complete);
   EXPECT_EQ(capture.Text(), "ReadLogFormatSpec: Is a directory\n");
+}
+
+
+std::vector<LineType> OrderOf(const LineTypeTable& table) {
+  return std::vector<LineType>(std::begin(table.order), std::end(table.order));
+}
+
+TEST(FormatFile, WithoutAnOrderTypesAreTriedInTableOrder) {
+  LineTypeTable table;
+  Reading reading = Read(FormatText(""), table);
+  EXPECT_TRUE(reading.complete);
+  EXPECT_EQ(OrderOf(table),
+            (std::vector<LineType>{kTypeText, kTypeAction, kTypeJoin, kTypePart, kTypeQuit,
+                                   kTypeKick, kTypeTopic, kTypeNick, kTypeMode, kTypeDateStamp,
+                                   kTypeChannel}));
+  EXPECT_FALSE(table.fileName.pattern.compiled);
+}
+
+TEST(FormatFile, AnOrderPutsItsTypesFirstAndTheOthersAfterInTableOrder) {
+  struct Case {
+    const char* lines;
+    std::vector<LineType> firstFour;
+    const char* err;
+  };
+  const Case cases[] = {
+      {"order=join,quit,channel\n", {kTypeJoin, kTypeQuit, kTypeChannel, kTypeText}, ""},
+      {"ORDER= Kick , mode\r\n", {kTypeKick, kTypeMode, kTypeText, kTypeAction}, ""},
+      {"order=part,bogus,null,,part,act\n",
+       {kTypePart, kTypeAction, kTypeText, kTypeJoin},
+       "Unknown line type bogus in order\n"
+       "Unknown line type null in order\n"
+       "Line type part named twice in order\n"},
+      {"order=mode\norder=kick\n",
+       {kTypeMode, kTypeText, kTypeAction, kTypeJoin},
+       "Repeat definition ignored for order\n"},
+      {"order=\norder=nick\n", {kTypeNick, kTypeText, kTypeAction, kTypeJoin},
+       "Empty order ignored\n"},
+  };
+  for (const Case& c : cases) {
+    LineTypeTable table;
+    Reading reading = Read(FormatText(c.lines), table);
+    EXPECT_TRUE(reading.complete) << c.lines;
+    EXPECT_EQ(reading.err, c.err) << c.lines;
+    std::vector<LineType> order = OrderOf(table);
+    EXPECT_EQ(std::vector<LineType>(order.begin(), order.begin() + 4), c.firstFour) << c.lines;
+    std::sort(order.begin(), order.end());
+    EXPECT_EQ(std::unique(order.begin(), order.end()), order.end()) << c.lines;
+    EXPECT_EQ(order.size(), 11u);
+  }
+}
+
+TEST(FormatFile, AFileNameDefinitionCompilesLikeATypes) {
+  struct Case {
+    const char* lines;
+    int verbosity;
+    bool compiled;
+    int datePart;
+    const char* err;
+  };
+  const Case cases[] = {
+      {"filename=_([0-9]{8})\\.log$,date\n", 0, true, 1, ""},
+      {"FileName=^(x)([0-9]+)$,null,date\n", 0, true, 2, ""},
+      {"filename=[0-9]{8}\n", 2, true, 0, "Compiled regexp \"[0-9]{8}\" for filename\n"},
+      {"filename=\n", 0, false, 0, "Bad regexp for filename\n"},
+      {"filename=(x,date\nfilename=(y),date\n", 0, true, 1, ""},
+      {"filename=(x),date\nfilename=(y),date\n", 0, true, 1,
+       "Repeat definition ignored for filename\n"},
+      {"filename=(x),when\n", 0, true, 0, "Unknown line part when\n"},
+  };
+  for (const Case& c : cases) {
+    LineTypeTable table;
+    Reading reading = Read(c.lines + FormatText(""), table, c.verbosity);
+    EXPECT_TRUE(reading.complete) << c.lines;
+    EXPECT_EQ(table.fileName.pattern.compiled, c.compiled) << c.lines;
+    EXPECT_EQ(table.fileName.parts[kPartDate], c.datePart) << c.lines;
+    if (std::string(c.lines).starts_with("filename=(x,")) {
+      EXPECT_EQ(reading.err, "Error in \"(x\" - " + CompileError("(x") + "\n");
+      EXPECT_TRUE(Matches(table.fileName, "y"));
+    } else if (c.verbosity < 2) {
+      EXPECT_EQ(reading.err, c.err) << c.lines;
+    } else {
+      EXPECT_TRUE(reading.err.starts_with(c.err)) << reading.err;
+    }
+  }
 }
 
 }  // namespace

@@ -236,11 +236,18 @@ TEST(ParallelClassificationTest, OneAndFourWorkersGiveTheSameRun) {
   int index = 0;
   std::vector<Case> all(std::begin(cases), std::end(cases));
   // Every bundled format on its sample log, verbosely.
-  for (const char* name : {"irssi", "weechat", "hexchat", "hexchat-iso", "mirc", "eggdrop",
-                           "energymech", "znc"}) {
+  for (const char* name : {"irssi", "weechat", "hexchat", "hexchat-iso", "mirc", "limnoria",
+                           "xchat"}) {
     std::string source = TALLYWICK_SOURCE_DIR;
     all.push_back({"-v -v -p " + source + "/formats/" + name + ".txt " + source + "/examples/" +
                        name + ".log",
+                   0});
+  }
+  // The clients that write one file a day: all the files, by a glob.
+  for (const char* name : {"eggdrop", "energymech", "znc", "textual"}) {
+    std::string source = TALLYWICK_SOURCE_DIR;
+    all.push_back({"-v -v -p " + source + "/formats/" + name + ".txt " + source + "/examples/" +
+                       name + "/*",
                    0});
   }
   for (const Case& c : all) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "logformat/date_shapes.h"
 #include "logformat/format_file.h"
 #include "logformat/classification.h"
 #include "run_binary.h"
@@ -82,7 +83,9 @@ class LogReader : public ::testing::Test {
       return false;
     }
     StderrCapture capture;
-    bool ok = ParseLogFile(in, *table_, config_, bytes_, store_, workers_);
+    file_ = LogFileReading();
+    file_.name = fileName_;
+    bool ok = ParseLogFile(in, *table_, config_, bytes_, store_, workers_, &file_);
     errors_ = capture.Text();
     capture.Restore();
     fclose(in);
@@ -154,6 +157,8 @@ class LogReader : public ::testing::Test {
   int workers_ = 1;
   uint64_t bytes_ = 0;
   std::string errors_;
+  std::string fileName_;  // the name the log is read under; empty for standard input
+  LogFileReading file_;   // what the reader told of the last log
 };
 
 TEST_F(LogReader, ReadsLinesWholeWhateverTheirLength) {
@@ -489,6 +494,209 @@ TEST_F(LogReader, ReportsEveryMatchedLineAboveVerbosityOne) {
   EXPECT_EQ(errors_,
             "Channel Name: 'Unknown' (Unknown)\n"
             "Parsed line \"-> amy joined\" as 3, amy,(null),(null)\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DateShapes, NameOneDayPerCalendarDayInOneOfTheTwoDayNameShapes) {
+  struct Case {
+    const char* text;
+    int64_t yearBefore;  // 0: no full date read before
+    int monthBefore;
+    DayNaming naming;
+    const char* name;  // the renamed day; for kAsWritten, the text itself
+  };
+  const Case cases[] = {
+      // The shapes day names take, and texts in no shape read here, stay.
+      {"Sat Aug 15 2015", 0, 0, DayNaming::kAsWritten, "Sat Aug 15 2015"},
+      {"Fri Jun  2 2017", 0, 0, DayNaming::kAsWritten, "Fri Jun  2 2017"},
+      {"2015-08-15", 0, 0, DayNaming::kAsWritten, "2015-08-15"},
+      {"Unknown", 0, 0, DayNaming::kAsWritten, "Unknown"},
+      {"", 0, 0, DayNaming::kAsWritten, ""},
+      {"yesterday", 2015, 8, DayNaming::kAsWritten, "yesterday"},
+      {"2015-13-01T10:00", 0, 0, DayNaming::kAsWritten, "2015-13-01T10:00"},
+      {"Xyz Aug 15 02:06:23 2015", 0, 0, DayNaming::kAsWritten, "Xyz Aug 15 02:06:23 2015"},
+      {"aug 15", 2015, 8, DayNaming::kAsWritten, "aug 15"},
+      // The time inside the date; the weekday is the date's own.
+      {"Sat Aug 15 02:06:23 2015", 0, 0, DayNaming::kRenamed, "Sat Aug 15 2015"},
+      {"Mon Jan  5 09:46:33 2026", 0, 0, DayNaming::kRenamed, "Mon Jan 05 2026"},
+      {"Sun Jan 01 10:00 2017", 0, 0, DayNaming::kRenamed, "Sun Jan 01 2017"},
+      {"Mon Aug 15 02:06:23 2015", 0, 0, DayNaming::kRenamed, "Sat Aug 15 2015"},
+      // Compact and ISO with a time.
+      {"20160601", 0, 0, DayNaming::kRenamed, "2016-06-01"},
+      {"01Mar2012", 0, 0, DayNaming::kRenamed, "Thu Mar 01 2012"},
+      {"29Feb2000", 0, 0, DayNaming::kRenamed, "Tue Feb 29 2000"},
+      {"2019-10-01T04:09:36", 0, 0, DayNaming::kRenamed, "2019-10-01"},
+      {"2021-04-23T00:17:50+0200", 0, 0, DayNaming::kRenamed, "2021-04-23"},
+      {"2025-12-01 12:34:56.123456Z", 0, 0, DayNaming::kRenamed, "2025-12-01"},
+      // A month and a day: the year of the last full date, the next one
+      // once the month comes before that date's.
+      {"Apr 22", 0, 0, DayNaming::kNoYear, ""},
+      {"Apr 22", 2019, 4, DayNaming::kRenamed, "Mon Apr 22 2019"},
+      {"Jun  2", 2017, 5, DayNaming::kRenamed, "Fri Jun 02 2017"},
+      {"Jun 2", 2017, 5, DayNaming::kRenamed, "Fri Jun 02 2017"},
+      {"Jan 01", 2025, 12, DayNaming::kRenamed, "Thu Jan 01 2026"},
+      {"Dec 31", 2025, 12, DayNaming::kRenamed, "Wed Dec 31 2025"},
+  };
+  for (const Case& c : cases) {
+    DateContext context;
+    context.haveYear = c.yearBefore != 0;
+    context.year = c.yearBefore;
+    context.month = c.monthBefore;
+    std::string name;
+    DayNaming naming = NameDayOfDate(c.text, context, name);
+    EXPECT_EQ(naming, c.naming) << c.text;
+    if (naming == DayNaming::kRenamed) {
+      EXPECT_EQ(name, c.name) << c.text;
+    }
+  }
+}
+
+TEST(DateShapes, EveryDayNameHasItsTwinInTheOtherShape) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Thu Mar 01 2012", "2012-03-01"}, {"2012-03-01", "Thu Mar 01 2012"},
+      {"Fri Jun  2 2017", "2017-06-02"}, {"Unknown", ""},
+      {"2012-03-01T10:00", ""},          {"", ""},
+  };
+  for (const auto& [name, twin] : cases) {
+    std::string other = "stale";
+    OtherDayName(name, other);
+    EXPECT_EQ(other, twin) << name;
+  }
+}
+
+TEST(DateShapes, AYearlessDateCarriesTheYearOnIntoTheNextDates) {
+  DateContext context;
+  std::string name;
+  EXPECT_EQ(NameDayOfDate("Wed Dec 31 11:55:49 2025", context, name), DayNaming::kRenamed);
+  EXPECT_EQ(NameDayOfDate("Jan 01", context, name), DayNaming::kRenamed);
+  EXPECT_EQ(name, "Thu Jan 01 2026");
+  EXPECT_EQ(NameDayOfDate("Jan 02", context, name), DayNaming::kRenamed);
+  EXPECT_EQ(name, "Fri Jan 02 2026");  // the move to 2026 happens once
+  EXPECT_EQ(NameDayOfDate("Sun Mar 04 2001", context, name), DayNaming::kAsWritten);
+  EXPECT_EQ(NameDayOfDate("Mar 05", context, name), DayNaming::kRenamed);
+  EXPECT_EQ(name, "Mon Mar 05 2001");
+}
+
+// The test layout with a month and day on every action ("[Mmm dd] * nick
+// text"), after `extra`.
+std::string DatedFormat(const std::string& extra) {
+  std::string format = kFormat;
+  size_t act = format.find("act=");
+  format.replace(act, format.find('\n', act) - act,
+                 "act=^\\[([A-Z][a-z][a-z] [ 0-9][0-9])] \\* ([^ ]+) (.*)$,date,nick,string");
+  return extra + format;
+}
+
+TEST_F(LogReader, DatesInOtherShapesNameOneDayPerCalendarDay) {
+  UseFormat(kFormat);
+  ASSERT_TRUE(Parse("<amy> before any date\n"
+                    "=== Sat Aug 15 02:06:23 2015\n"
+                    "<amy> one\n"
+                    "=== Sat Aug 15 2015\n"
+                    "<amy> two\n"
+                    "=== 2015-08-16T00:00:01\n"
+                    "<amy> three\n"
+                    "=== 20150816\n"
+                    "<amy> four\n"));
+  EXPECT_EQ(Day(UNDATED).lines, 1);
+  EXPECT_EQ(Day("Sat Aug 15 2015").lines, 2);
+  EXPECT_EQ(Day("2015-08-16").lines, 2);
+  EXPECT_EQ(store_.days.records.size(), 3u);
+  EXPECT_EQ(FindDay(store_.days, "Sat Aug 15 02:06:23 2015", 0), nullptr);
+}
+
+TEST_F(LogReader, MonthAndDayLinesTakeTheYearOfTheLastFullDate) {
+  UseFormat(DatedFormat(""));
+  ASSERT_TRUE(Parse("[Dec 30] * amy no year known yet\n"
+                    "=== Wed Dec 31 11:55:49 2025\n"
+                    "[Dec 31] * amy old year\n"
+                    "[Jan 01] * amy new year\n"
+                    "[Jan 01] * bob still new\n"
+                    "=== Mon Jan  5 09:46:33 2026\n"
+                    "[Jan 05] * amy later\n"));
+  EXPECT_EQ(Day(UNDATED).lines, 1);
+  EXPECT_EQ(Day("Wed Dec 31 2025").lines, 1);
+  EXPECT_EQ(Day("Thu Jan 01 2026").lines, 2);
+  EXPECT_EQ(Day("Mon Jan 05 2026").lines, 1);
+  EXPECT_EQ(store_.days.records.size(), 4u);
+  // Every date in a file starts from no year again.
+  ASSERT_TRUE(Parse("[Jan 06] * amy undated again\n"));
+  EXPECT_EQ(Day(UNDATED).lines, 2);
+}
+
+TEST_F(LogReader, AFileNameDatesTheLinesBeforeTheFirstDateInside) {
+  struct Case {
+    const char* fileName;
+    const char* firstDay;    // the day of the lines before "=== ..."
+    const char* yearlessDay;  // the day of "[Dec 30]", with the file name's year
+  };
+  const Case cases[] = {
+      {"logs/#chan_20160601.log", "2016-06-01", "Fri Dec 30 2016"},
+      {"2016-06-02.log", "2016-06-02", "Fri Dec 30 2016"},
+      {"#chan.log.01Mar2012", "Thu Mar 01 2012", "Sun Dec 30 2012"},
+      {"dir_20160601.log/other.log", UNDATED, UNDATED},  // only the last component counts
+      {"notes.log", UNDATED, UNDATED},
+      {"", UNDATED, UNDATED},  // standard input has no name
+  };
+  for (const Case& c : cases) {
+    Reset();
+    fileName_ = c.fileName;
+    UseFormat(DatedFormat("filename=([0-9]{8}|[0-9]{4}-[0-9]{2}-[0-9]{2}|[0-9]{2}[A-Z][a-z]{2}"
+                          "[0-9]{4})(\\.log)?$,date\n"));
+    ASSERT_TRUE(Parse("<amy> first\n"
+                      "[Dec 30] * amy a later day of the same year\n"
+                      "=== 2017-01-01\n"
+                      "<amy> dated inside\n"));
+    bool dated = std::string(c.firstDay) != UNDATED;
+    EXPECT_EQ(Day(c.firstDay).lines, dated ? 1 : 2) << c.fileName;
+    EXPECT_EQ(Day(c.yearlessDay).lines, dated ? 1 : 2) << c.fileName;
+    EXPECT_EQ(Day("2017-01-01").lines, 1) << c.fileName;
+    EXPECT_NE(FindDay(store_.days, UNDATED, 0), nullptr);  // it exists all the same
+  }
+}
+
+TEST_F(LogReader, TellsTheLinesOfEachTypeAndTheUnmatched) {
+  ASSERT_TRUE(Parse("<amy> hi\n"
+                    "\n"
+                    "nothing matches this\n"
+                    "* amy waves\n"
+                    "-> bob joined\n"
+                    "=== Sat Aug 15 2015\n"
+                    "### #chan\n"
+                    "<bob> last line without newline"));
+  EXPECT_EQ(file_.lines, 8u);
+  EXPECT_EQ(file_.linesOfType[kTypeNull], 2u);
+  EXPECT_EQ(file_.linesOfType[kTypeText], 2u);
+  EXPECT_EQ(file_.linesOfType[kTypeAction], 1u);
+  EXPECT_EQ(file_.linesOfType[kTypeJoin], 1u);
+  EXPECT_EQ(file_.linesOfType[kTypeDateStamp], 1u);
+  EXPECT_EQ(file_.linesOfType[kTypeChannel], 1u);
+  EXPECT_EQ(file_.linesOfType[kTypeQuit], 0u);
+}
+
+TEST_F(LogReader, AnOrderTriesItsTypesFirst) {
+  // "* bob has joined" is an action in table order and a join when joins
+  // are tried first.
+  std::string format = kFormat;
+  size_t join = format.find("join=");
+  format.replace(join, format.find('\n', join) - join, "join=^\\* ([^ ]+) has joined$,nick");
+  const std::string log = "* bob has joined\n* bob waves\n";
+  for (int workers : {1, 2}) {
+    Reset();
+    workers_ = workers;
+    UseFormat(format);
+    ASSERT_TRUE(Parse(log));
+    EXPECT_EQ(Nick("bob").lines, 2);
+    EXPECT_EQ(Nick("bob").joins, 0);
+    Reset();
+    UseFormat("order=join\n" + format);
+    ASSERT_TRUE(Parse(log));
+    EXPECT_EQ(Nick("bob").lines, 1);
+    EXPECT_EQ(Nick("bob").joins, 1);
+  }
 }
 
 }  // namespace

@@ -91,6 +91,16 @@ bool PrepareAccounting(RunState& state) {
   return true;
 }
 
+// A format that matches few of a file's lines is the likeliest reason for
+// an empty page, so it is said at any verbosity.
+void WarnWhenTheFormatDoesNotFit(const LogFileReading& file, const std::string& operand) {
+  uint64_t unmatched = file.linesOfType[kTypeNull];
+  if (unmatched * 10 <= file.lines) return;
+  fprintf(stderr, "Warning: %llu of %llu lines of %s matched no line type\n",
+          static_cast<unsigned long long>(unmatched), static_cast<unsigned long long>(file.lines),
+          operand.c_str());
+}
+
 // Reads every log operand; false when the reader met a fatal error.
 bool ReadLogFiles(RunState& state) {
   // The skip message goes to standard output, unless the page goes there.
@@ -102,13 +112,16 @@ bool ReadLogFiles(RunState& state) {
       fprintf(skipMessages, "Error opening %s, skipping file\n", operand.c_str());
       continue;
     }
+    LogFileReading file;
+    if (!isStdin) file.name = operand;
     bool ok = ParseLogFile(in, state.format, state.accounting, state.processedBytes, state.store,
-                           state.classifyWorkers);
+                           state.classifyWorkers, &file);
     // Standard input stays open: a second "-" then reads it at its end, an
     // empty log, instead of a closed stream.
     if (!isStdin) fclose(in);
     if (!ok) return false;
     ++state.parsedFiles;
+    WarnWhenTheFormatDoesNotFit(file, operand);
   }
   return true;
 }

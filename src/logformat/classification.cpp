@@ -6,13 +6,13 @@
 
 LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
   LineMatch match;
-  for (int type = kTypeText; type < kLineTypeCount; ++type) {
+  for (LineType type : table.order) {
     const CompiledRegex& pattern = table.types[type].pattern;
     if (!pattern.compiled) continue;
     errno = 0;
     int result = regexec(&pattern.re, line, kMatchPositions, match.positions, 0);
     if (result == 0) {
-      match.type = static_cast<LineType>(type);
+      match.type = type;
       return match;
     }
     // The matcher's tables grow with the line; without memory for them the

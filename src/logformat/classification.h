@@ -16,8 +16,9 @@ struct LineMatch {
   regmatch_t positions[kMatchPositions];
 };
 
-// Tries the patterns of types 1 to 11 in order; the first that matches
-// decides. Throws std::bad_alloc when the matcher runs out of memory.
+// Tries the patterns of types 1 to 11 in the table's order (the order of the
+// types unless the format gave another); the first that matches decides.
+// Throws std::bad_alloc when the matcher runs out of memory.
 // REQUIRES: `line` is zero-terminated.
 LineMatch ClassifyLine(const LineTypeTable& table, const char* line);
 

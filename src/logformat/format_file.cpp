@@ -24,6 +24,8 @@ const char* const kLinePartKeywords[kLinePartCount] = {
 // State kept while one format file is read.
 struct FormatReading {
   bool defined[kLineTypeCount] = {true};  // "null" counts as defined from the start
+  bool orderDefined = false;
+  bool fileNameDefined = false;
   int verbosity = 0;
 };
 
@@ -42,7 +44,7 @@ int FindLinePart(std::string_view item) {
 }
 
 // Reads a part list: the n-th item names the part that subexpression n holds.
-void ReadPartList(std::string_view list, int type, LineTypeEntry& entry) {
+void ReadPartList(std::string_view list, const char* keyword, LineTypeEntry& entry) {
   int subexpression = 0;
   size_t start = 0;
   while (start < list.size()) {
@@ -57,7 +59,7 @@ void ReadPartList(std::string_view list, int type, LineTypeEntry& entry) {
       } else {
         // The matcher reports subexpressions 1 to 11 only.
         fprintf(stderr, "Line part %s of %s is beyond subexpression %d and is ignored\n",
-                item.c_str(), kLineTypeKeywords[type], kMatchPositions - 1);
+                item.c_str(), keyword, kMatchPositions - 1);
       }
     } else if (!NamesEqualIgnoringCase(item, "null")) {
       fprintf(stderr, "Unknown line part %s\n", item.c_str());
@@ -67,9 +69,9 @@ void ReadPartList(std::string_view list, int type, LineTypeEntry& entry) {
   }
 }
 
-// Compiles one definition's expression into the type's entry; reports a
-// failure and leaves the type undefined.
-bool CompileDefinition(const std::string& expression, int type, FormatReading& reading,
+// Compiles one definition's expression into its entry; reports a failure
+// and leaves the entry uncompiled.
+bool CompileDefinition(const std::string& expression, const char* keyword, int verbosity,
                        LineTypeEntry& entry) {
   std::string pattern = ExpandFormatMacros(expression);
   // An expression whose repetitions would compile into millions of copies
@@ -85,9 +87,76 @@ bool CompileDefinition(const std::string& expression, int type, FormatReading& r
   }
   entry.pattern.compiled = true;
   entry.expanded = pattern;
-  reading.defined[type] = true;
-  if (reading.verbosity > 1) {
-    fprintf(stderr, "Compiled regexp \"%s\" for %s\n", pattern.c_str(), kLineTypeKeywords[type]);
+  if (verbosity > 1) fprintf(stderr, "Compiled regexp \"%s\" for %s\n", pattern.c_str(), keyword);
+  return true;
+}
+
+// The blanks and carriage returns around an item of an order list do not count.
+std::string_view TrimBlanks(std::string_view item) {
+  while (!item.empty() && (item.front() == ' ' || item.front() == '\t')) item.remove_prefix(1);
+  while (!item.empty() && (item.back() == ' ' || item.back() == '\t' || item.back() == '\r')) {
+    item.remove_suffix(1);
+  }
+  return item;
+}
+
+// "order=type,type,...": the named types are tried first, in that order;
+// the others follow in table order.
+void ReadOrder(std::string_view list, LineTypeTable& table) {
+  bool placed[kLineTypeCount] = {};
+  int count = 0;
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t comma = list.find(',', start);
+    size_t end = comma == std::string_view::npos ? list.size() : comma;
+    std::string_view item = TrimBlanks(list.substr(start, end - start));
+    int type = FindLineType(item);
+    if (type <= kTypeNull) {
+      if (!item.empty()) {
+        fprintf(stderr, "Unknown line type %.*s in order\n", static_cast<int>(item.size()),
+                item.data());
+      }
+    } else if (placed[type]) {
+      fprintf(stderr, "Line type %s named twice in order\n", kLineTypeKeywords[type]);
+    } else {
+      placed[type] = true;
+      table.order[count++] = static_cast<LineType>(type);
+    }
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  for (int type = kTypeText; type < kLineTypeCount; ++type) {
+    if (!placed[type]) table.order[count++] = static_cast<LineType>(type);
+  }
+}
+
+// The definitions beside the line types: "order" and "filename". Returns
+// false when the key is neither.
+bool ReadOtherDefinition(std::string_view key, std::string_view value, FormatReading& reading,
+                         LineTypeTable& table) {
+  bool isOrder = NamesEqualIgnoringCase(key, "order");
+  if (!isOrder && !NamesEqualIgnoringCase(key, "filename")) return false;
+  const char* keyword = isOrder ? "order" : "filename";
+  bool& defined = isOrder ? reading.orderDefined : reading.fileNameDefined;
+  if (value.empty() && isOrder) {
+    fputs("Empty order ignored\n", stderr);
+  } else if (value.empty()) {
+    fprintf(stderr, "Bad regexp for %s\n", keyword);
+  } else if (defined) {
+    fprintf(stderr, "Repeat definition ignored for %s\n", keyword);
+  } else if (isOrder) {
+    ReadOrder(value, table);
+    defined = true;
+  } else {
+    size_t comma = value.find(',');
+    if (!CompileDefinition(std::string(value.substr(0, comma)), keyword, reading.verbosity,
+                           table.fileName)) {
+      return true;
+    }
+    defined = true;
+    if (comma != std::string_view::npos) {
+      ReadPartList(value.substr(comma + 1), keyword, table.fileName);
+    }
   }
   return true;
 }
@@ -103,6 +172,7 @@ void ReadDefinitionLine(char* line, FormatReading& reading, LineTypeTable& table
 
   int type = FindLineType(key);
   if (type < 0) {
+    if (ReadOtherDefinition(key, value, reading, table)) return;
     fprintf(stderr, "Unrecognised line type %.*s\n", static_cast<int>(key.size()), key.data());
     return;
   }
@@ -117,8 +187,11 @@ void ReadDefinitionLine(char* line, FormatReading& reading, LineTypeTable& table
   size_t comma = value.find(',');
   std::string expression(value.substr(0, comma));
   LineTypeEntry& entry = table.types[type];
-  if (!CompileDefinition(expression, type, reading, entry)) return;
-  if (comma != std::string_view::npos) ReadPartList(value.substr(comma + 1), type, entry);
+  if (!CompileDefinition(expression, kLineTypeKeywords[type], reading.verbosity, entry)) return;
+  reading.defined[type] = true;
+  if (comma != std::string_view::npos) {
+    ReadPartList(value.substr(comma + 1), kLineTypeKeywords[type], entry);
+  }
 }
 
 }  // namespace
@@ -153,6 +226,7 @@ std::string ExpandFormatMacros(const std::string& expression) {
 }
 
 bool CopyLineTypeTable(const LineTypeTable& from, LineTypeTable& into) {
+  std::copy(std::begin(from.order), std::end(from.order), std::begin(into.order));
   for (int type = 0; type < kLineTypeCount; ++type) {
     const LineTypeEntry& source = from.types[type];
     LineTypeEntry& copy = into.types[type];

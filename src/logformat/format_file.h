@@ -46,6 +46,14 @@ struct LineTypeEntry {
 
 struct LineTypeTable {
   LineTypeEntry types[kLineTypeCount];  // indexed by LineType; "null" is never compiled
+  // The types in the order classification tries them; an "order" definition
+  // may put some first, the others follow in table order.
+  LineType order[kLineTypeCount - 1] = {kTypeText,  kTypeAction, kTypeJoin,      kTypePart,
+                                        kTypeQuit,  kTypeKick,   kTypeTopic,     kTypeNick,
+                                        kTypeMode,  kTypeDateStamp, kTypeChannel};
+  // A "filename" definition: matched against a log file's name, its date
+  // part names the day of the file's lines before any date inside it.
+  LineTypeEntry fileName;
 };
 
 // The keyword of a line type or a line part, as the format file writes it.

@@ -3,9 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "logformat/classification.h"
+#include "logformat/date_shapes.h"
 #include "logformat/line_batches.h"
 #include "stats/samples.h"
 #include "stats/tables.h"
@@ -25,6 +27,13 @@ struct ReadingState {
   int runCounter = 0;
   RecentLines recent;  // the last accounted lines of this file, for kicks
   AccountingScratch scratch;
+  // The date text that chose the current day: a line with the same text
+  // stays on it without another lookup.
+  bool haveLastDate = false;
+  std::string lastDate;
+  DateContext dates;    // the year for dates written without one
+  std::string dayName;  // reused for the names of dates read into another shape
+  std::string otherDayName;
 };
 
 bool PartGiven(const LineTypeTable& table, const LineMatch& match, int part) {
@@ -52,6 +61,40 @@ size_t FindOrAddDay(DayTable& days, std::string_view date, size_t currentDay, in
   DayRecord* day = FindDay(days, date, verbosity);
   if (day == nullptr) day = &AddDay(days, date);
   return static_cast<size_t>(day - days.records.data());
+}
+
+// Makes the day a date text names the current day; a month and day with no
+// year known yet leave the current day as it is.
+void MoveToDayOf(std::string_view date, DayTable& days, int verbosity, ReadingState& state) {
+  DayNaming naming = NameDayOfDate(date, state.dates, state.dayName);
+  if (naming == DayNaming::kNoYear) return;
+  if (naming == DayNaming::kAsWritten) {
+    state.currentDay = FindOrAddDay(days, date, state.currentDay, verbosity);
+    return;
+  }
+  // A calendar day met before under its name in the other shape keeps it.
+  OtherDayName(state.dayName, state.otherDayName);
+  if (DayRecord* day = FindDay(days, state.otherDayName, verbosity)) {
+    state.currentDay = static_cast<size_t>(day - days.records.data());
+    return;
+  }
+  state.currentDay = FindOrAddDay(days, state.dayName, state.currentDay, verbosity);
+}
+
+// The day a log file's name carries, when the format reads one from it:
+// the file's lines before any date inside it belong there.
+void StartOnDayOfFileName(const LineTypeEntry& fileName, std::string_view path, DayTable& days,
+                          int verbosity, ReadingState& state) {
+  if (!fileName.pattern.compiled || path.empty()) return;
+  size_t slash = path.rfind('/');
+  std::string base(slash == std::string_view::npos ? path : path.substr(slash + 1));
+  regmatch_t positions[kMatchPositions];
+  if (regexec(&fileName.pattern.re, base.c_str(), kMatchPositions, positions, 0) != 0) return;
+  // The date part, or the whole match when no part list names one.
+  const regmatch_t& date = positions[fileName.parts[kPartDate]];
+  if (date.rm_so < 0) return;
+  std::string_view text(base.data() + date.rm_so, static_cast<size_t>(date.rm_eo - date.rm_so));
+  MoveToDayOf(text, days, verbosity, state);
 }
 
 void CountRun(ReadingState& state, const NickTable& nicks, NickRecord* speaker) {
@@ -104,7 +147,12 @@ bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const
                        ReadingState& state) {
   if (!FollowHour(table, match, line, length, state)) return false;
   if (std::optional<std::string_view> date = PartText(table, match, kPartDate, line)) {
-    state.currentDay = FindOrAddDay(store.days, *date, state.currentDay, config.verbosity);
+    // Every lookup is reported above verbosity 1, so none is skipped there.
+    if (config.verbosity > 1 || !state.haveLastDate || *date != state.lastDate) {
+      state.haveLastDate = true;
+      state.lastDate.assign(*date);
+      MoveToDayOf(*date, store.days, config.verbosity, state);
+    }
   }
   LineFacts facts;
   facts.type = match.type;
@@ -140,10 +188,12 @@ constexpr size_t kSingleThreadBatch = 256 * 1024;
 // run must end: a bad hour, or a read error after the batch's lines.
 bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
                   const AccountingConfig& config, uint64_t& processedBytes, StatsStore& store,
-                  ReadingState& state) {
+                  ReadingState& state, LogFileReading& file) {
+  file.lines += batch.lines.size();
   for (const BatchLine& line : batch.lines) {
     processedBytes += line.countedBytes;
     const char* text = batch.bytes.data() + line.offset;
+    ++file.linesOfType[line.match.type];
     if (line.match.type == kTypeNull) {
       if (config.verbosity > 0) fprintf(stderr, "Failed to parse \"%s\"\n", text);
       continue;
@@ -163,17 +213,21 @@ bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
 }  // namespace
 
 bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
-                  uint64_t& processedBytes, StatsStore& store, int workers) {
+                  uint64_t& processedBytes, StatsStore& store, int workers,
+                  LogFileReading* file) {
+  LogFileReading unnamed;
+  LogFileReading& reading = file != nullptr ? *file : unnamed;
   ReadingState state;
   DayRecord* undated = FindDay(store.days, UNDATED, config.verbosity);
   if (undated == nullptr) undated = &AddDay(store.days, UNDATED);
   state.currentDay = static_cast<size_t>(undated - store.days.records.data());
+  StartOnDayOfFileName(table.fileName, reading.name, store.days, config.verbosity, state);
 
   workers = AffordableWorkers(table, workers);
   auto classifier = StartParallelClassifier(in, table, workers);
   while (classifier) {
     const LineBatch& batch = NextClassifiedBatch(*classifier);
-    if (!ConsumeBatch(batch, table, config, processedBytes, store, state)) return false;
+    if (!ConsumeBatch(batch, table, config, processedBytes, store, state, reading)) return false;
     if (batch.endOfStream) return true;
   }
   BatchSource source;
@@ -182,7 +236,7 @@ bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& 
   for (;;) {
     ReadBatch(source, kSingleThreadBatch, batch);
     ClassifyBatch(table, batch);
-    if (!ConsumeBatch(batch, table, config, processedBytes, store, state)) return false;
+    if (!ConsumeBatch(batch, table, config, processedBytes, store, state, reading)) return false;
     if (batch.endOfStream) return true;
   }
 }

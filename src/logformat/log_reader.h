@@ -5,10 +5,22 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 #include "logformat/format_file.h"
 #include "stats/accounting.h"
 #include "stats/stats_store.h"
+
+// What the reader is told of one log file and tells of it afterwards.
+struct LogFileReading {
+  // The file's name, whose date a format's "filename" definition may read;
+  // empty for standard input, which has none.
+  std::string_view name;
+  uint64_t lines = 0;  // every line read, empty ones included
+  // Lines by the type that matched them; kTypeNull counts the lines that no
+  // type matched.
+  uint64_t linesOfType[kLineTypeCount] = {};
+};
 
 // Reads `in` to its end, adding every byte read to `processedBytes`.
 // Returns false after a bad hour or a read error, when the message is
@@ -19,4 +31,5 @@
 // std::bad_alloc when memory runs out.
 // The recent lines that kicks quote start empty in every file.
 bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
-                  uint64_t& processedBytes, StatsStore& store, int workers = 1);
+                  uint64_t& processedBytes, StatsStore& store, int workers = 1,
+                  LogFileReading* file = nullptr);

@@ -1,0 +1,58 @@
+#!/bin/bash
+# How well each bundled format reads what its client really writes: runs
+# bench/real_logs over the real logs in ../shared/real-logs/<client>/ (the
+# folder beside the checkout), when they are there, with the client's format
+# file, the files in the order a shell glob gives them. Prints per client
+# the lines, the unparsed share, the lines of each type, the share of text
+# and action lines on a dated day, the first and last day and the five most
+# active nicks, then a summary table.
+#
+# Environment:
+#   REAL_LOGS   the folder of client folders, default ../shared/real-logs
+#   JOBS        parallel build jobs, default 2
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$ROOT"
+LOGS="${REAL_LOGS:-$ROOT/../shared/real-logs}"
+BUILD="$ROOT/build-bench"
+JOBS="${JOBS:-2}"
+
+if [ ! -d "$LOGS" ]; then
+  echo "No real logs at $LOGS: nothing to check (set REAL_LOGS to their folder)"
+  exit 0
+fi
+
+echo "Building (Release) in $BUILD" >&2
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTALLYWICK_TESTS=OFF >/dev/null
+cmake --build "$BUILD" -j "$JOBS" --target tallywick_core >/dev/null
+mkdir -p "$BUILD/bench"
+g++ -std=c++20 -O2 -Wall -Wextra -Werror -Isrc -o "$BUILD/bench/real_logs" bench/real_logs.cpp \
+  "$BUILD/libtallywick_core.a" -pthread
+
+summary=""
+for dir in "$LOGS"/*/; do
+  client="$(basename "$dir")"
+  format="formats/$client.txt"
+  if [ ! -f "$format" ]; then
+    echo "$client: no bundled format ($format), skipped"
+    echo
+    continue
+  fi
+  files=()
+  for file in "$dir"*; do
+    case "$(basename "$file")" in SOURCE.txt|README.md|SHA256SUMS) continue ;; esac
+    [ -f "$file" ] && files+=("$file")
+  done
+  if [ "${#files[@]}" -eq 0 ]; then
+    echo "$client: no log files, skipped"
+    continue
+  fi
+  output="$("$BUILD/bench/real_logs" "$client" "$format" "${files[@]}")"
+  grep -v '^SUMMARY' <<<"$output" | sed "s|$LOGS/||g"
+  echo
+  summary+="$(grep '^SUMMARY' <<<"$output" | sed 's/^SUMMARY //')"$'\n'
+done
+
+echo "client        lines unparsed    dated  coded  period"
+printf '%s' "$summary"

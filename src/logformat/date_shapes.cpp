@@ -1,0 +1,191 @@
+#include "logformat/date_shapes.h"
+
+#include <cstdio>
+
+#include "stats/tables.h"  // DayNumber
+
+namespace {
+
+const char* const kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const kWeekdayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+
+struct CalendarDate {
+  int64_t year = 0;
+  int month = 0;  // 1 to 12
+  int day = 0;    // 1 to 31
+};
+
+enum class NameFamily { kWeekdayFirst, kIso };
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The number written by `count` digits at `at`, or -1 when one is missing.
+int64_t DigitsAt(std::string_view text, size_t at, size_t count) {
+  if (at + count > text.size()) return -1;
+  int64_t value = 0;
+  for (size_t i = at; i < at + count; ++i) {
+    if (!IsDigit(text[i])) return -1;
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
+}
+
+// The month of the English abbreviation at `at` (1 to 12), or 0.
+int MonthAt(std::string_view text, size_t at) {
+  if (at + 3 > text.size()) return 0;
+  std::string_view name = text.substr(at, 3);
+  for (int month = 0; month < 12; ++month) {
+    if (name == kMonthNames[month]) return month + 1;
+  }
+  return 0;
+}
+
+bool IsWeekdayAt(std::string_view text, size_t at) {
+  if (at + 3 > text.size()) return false;
+  for (const char* weekday : kWeekdayNames) {
+    if (text.substr(at, 3) == weekday) return true;
+  }
+  return false;
+}
+
+bool Valid(const CalendarDate& date) {
+  return date.year >= 0 && date.month >= 1 && date.month <= 12 && date.day >= 1 && date.day <= 31;
+}
+
+// A day of the month written with one or two digits, or with a blank and a
+// digit, from `at`; moves `at` past it.
+int ReadDayOfMonth(std::string_view text, size_t& at) {
+  if (at < text.size() && text[at] == ' ') ++at;
+  int64_t two = DigitsAt(text, at, 2);
+  if (two >= 0) {
+    at += 2;
+    return static_cast<int>(two);
+  }
+  int64_t one = DigitsAt(text, at, 1);
+  if (one < 0) return -1;
+  at += 1;
+  return static_cast<int>(one);
+}
+
+// "Www Mmm dd yyyy" or "yyyy-mm-dd" exactly: the shapes day names take.
+bool IsDayNameShape(std::string_view text, CalendarDate& date) {
+  if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
+    date = {DigitsAt(text, 0, 4), static_cast<int>(DigitsAt(text, 5, 2)),
+            static_cast<int>(DigitsAt(text, 8, 2))};
+    return Valid(date);
+  }
+  if (text.size() != 15 || text[3] != ' ' || text[7] != ' ' || text[10] != ' ') return false;
+  if (!IsWeekdayAt(text, 0)) return false;
+  size_t at = 8;
+  date = {DigitsAt(text, 11, 4), MonthAt(text, 4), ReadDayOfMonth(text, at)};
+  return at == 10 && Valid(date);
+}
+
+// "Www Mmm dd hh:mm:ss yyyy", the day padded with a blank or a zero, the
+// seconds optional.
+bool ReadTimeInside(std::string_view text, CalendarDate& date) {
+  if (text.size() < 20 || !IsWeekdayAt(text, 0) || text[3] != ' ' || text[7] != ' ') return false;
+  size_t at = 8;
+  date.month = MonthAt(text, 4);
+  date.day = ReadDayOfMonth(text, at);
+  if (date.day < 0 || at >= text.size() || text[at] != ' ') return false;
+  ++at;
+  size_t colon = text.find(':', at);
+  if (colon == std::string_view::npos || colon - at < 1 || colon - at > 2) return false;
+  if (DigitsAt(text, at, colon - at) < 0 || DigitsAt(text, colon + 1, 2) < 0) return false;
+  at = colon + 3;
+  if (at < text.size() && text[at] == ':') {
+    if (DigitsAt(text, at + 1, 2) < 0) return false;
+    at += 3;
+  }
+  if (at + 5 != text.size() || text[at] != ' ') return false;
+  date.year = DigitsAt(text, at + 1, 4);
+  return Valid(date);
+}
+
+// "yyyymmdd", "ddMmmyyyy", or "yyyy-mm-dd" with a time after a "T" or a blank.
+bool ReadCompactOrTimed(std::string_view text, CalendarDate& date, NameFamily& family) {
+  if (text.size() == 8) {
+    date = {DigitsAt(text, 0, 4), static_cast<int>(DigitsAt(text, 4, 2)),
+            static_cast<int>(DigitsAt(text, 6, 2))};
+    family = NameFamily::kIso;
+    return Valid(date);
+  }
+  if (text.size() == 9) {
+    date = {DigitsAt(text, 5, 4), MonthAt(text, 2), static_cast<int>(DigitsAt(text, 0, 2))};
+    family = NameFamily::kWeekdayFirst;
+    return Valid(date);
+  }
+  bool timeFollows = text.size() > 11 && (text[10] == 'T' || text[10] == ' ') && IsDigit(text[11]);
+  if (timeFollows && text[4] == '-' && text[7] == '-') {
+    date = {DigitsAt(text, 0, 4), static_cast<int>(DigitsAt(text, 5, 2)),
+            static_cast<int>(DigitsAt(text, 8, 2))};
+    family = NameFamily::kIso;
+    return Valid(date);
+  }
+  return false;
+}
+
+// "Mmm dd", "Mmm  d" or "Mmm d": a month and a day without a year.
+bool ReadMonthAndDay(std::string_view text, CalendarDate& date) {
+  if (text.size() < 5 || text.size() > 6 || text[3] != ' ') return false;
+  size_t at = 4;
+  date.month = MonthAt(text, 0);
+  date.day = ReadDayOfMonth(text, at);
+  return at == text.size() && date.month != 0 && date.day >= 1 && date.day <= 31;
+}
+
+void WriteName(const CalendarDate& date, NameFamily family, std::string& name) {
+  char text[48];
+  if (family == NameFamily::kIso) {
+    snprintf(text, sizeof text, "%04lld-%02d-%02d", static_cast<long long>(date.year), date.month,
+             date.day);
+  } else {
+    char iso[16];
+    snprintf(iso, sizeof iso, "%04lld-%02d-%02d", static_cast<long long>(date.year), date.month,
+             date.day);
+    // Day 1, 1 January 1970, was a Thursday.
+    int64_t weekday = ((DayNumber(iso) + 3) % 7 + 7) % 7;
+    snprintf(text, sizeof text, "%s %s %02d %04lld", kWeekdayNames[weekday],
+             kMonthNames[date.month - 1], date.day, static_cast<long long>(date.year));
+  }
+  name.assign(text);
+}
+
+void Remember(const CalendarDate& date, DateContext& context) {
+  context.haveYear = true;
+  context.year = date.year;
+  context.month = date.month;
+}
+
+}  // namespace
+
+DayNaming NameDayOfDate(std::string_view text, DateContext& context, std::string& name) {
+  CalendarDate date;
+  NameFamily family = NameFamily::kWeekdayFirst;
+  if (IsDayNameShape(text, date)) {
+    Remember(date, context);
+    return DayNaming::kAsWritten;
+  }
+  if (ReadTimeInside(text, date) || ReadCompactOrTimed(text, date, family)) {
+    Remember(date, context);
+    WriteName(date, family, name);
+    return DayNaming::kRenamed;
+  }
+  if (!ReadMonthAndDay(text, date)) return DayNaming::kAsWritten;
+  if (!context.haveYear) return DayNaming::kNoYear;
+  date.year = context.year + (date.month < context.month ? 1 : 0);
+  Remember(date, context);
+  WriteName(date, NameFamily::kWeekdayFirst, name);
+  return DayNaming::kRenamed;
+}
+
+void OtherDayName(std::string_view name, std::string& other) {
+  CalendarDate date;
+  if (!IsDayNameShape(name, date)) {
+    other.clear();
+    return;
+  }
+  WriteName(date, name.size() == 10 ? NameFamily::kWeekdayFirst : NameFamily::kIso, other);
+}
