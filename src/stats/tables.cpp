@@ -191,12 +191,6 @@ NickRecord* FindNick(NickTable& table, std::string_view nick) {
 
 NickRecord& AddNick(NickTable& table, std::string_view nick) { return AddNamedRecord(table, nick); }
 
-void RemoveNick(NickTable& table, std::string_view nick) {
-  std::vector<bool> marked;
-  MarkNick(table, nick, marked);
-  RemoveMarkedNicks(table, marked);
-}
-
 void MarkNick(const NickTable& table, std::string_view nick, std::vector<bool>& marked) {
   int32_t position = IndexFind(table.index, nick, RecordNames(table));
   if (position < 0) return;

@@ -77,18 +77,12 @@ NickRecord* FindNick(NickTable& table, std::string_view nick);
 // Creates the record of `nick` at the end of the table.
 // REQUIRES: FindNick does not find `nick`.
 NickRecord& AddNick(NickTable& table, std::string_view nick);
-// Removes the record of that name, compared without regard to case, if any.
-// Costs a pass over the whole table: many names go through MarkNick and
-// RemoveMarkedNicks instead.
-void RemoveNick(NickTable& table, std::string_view nick);
-
-// Removal of many nicks at once. MarkNick sets the flag of the record of
+// Removal of nicks, compared without regard to case. MarkNick sets the flag of the record of
 // that name, if any, in `marked` (one flag per record, grown to the table's
 // size); RemoveMarkedNicks then removes every marked record in one pass,
 // keeping the others in their order, and rebuilds the index once.
 void MarkNick(const NickTable& table, std::string_view nick, std::vector<bool>& marked);
 void RemoveMarkedNicks(NickTable& table, const std::vector<bool>& marked);
-
 
 // Finds a day by name, without regard to case. Above verbosity 1 every
 // record compared is reported, in table order.
