@@ -93,6 +93,8 @@ DayRecord& AddDay(DayTable& table, std::string_view date);
 // Gregorian day count of a date text laid out as Www Mmm dd yyyy, or of an
 // ISO date yyyy-mm-dd; 1 for Thu Jan 01 1970 (1970-01-01).
 int64_t DayNumber(std::string_view date);
+// The same count for a calendar date: `month` 1 to 12, `day` 1 to 31.
+int64_t DayNumberOfDate(int64_t year, int month, int64_t day);
 
 // Sort orders: the table's name order (descending by name), the page's
 // activity order (most lines first) and the page's day order (the undated
