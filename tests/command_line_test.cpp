@@ -1,8 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <regex.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -69,6 +74,25 @@ RunResult RunIn(const Workspace& work, const std::vector<std::string>& args,
                 RunOptions options = RunOptions()) {
   options.workDir = work.dir.path.string();
   return RunProgram(TALLYWICK_BINARY, args, options);
+}
+
+// Runs a /bin/sh command line in the workspace with the environment every
+// run has, for redirections the tests cannot make otherwise; "$B" is the
+// program. Returns the exit status, -1 when it did not exit.
+int ShellIn(const Workspace& work, const std::string& command) {
+  std::string line = "cd '" + work.dir.path.string() + "' && B='" + TALLYWICK_BINARY +
+                     "' && export SOURCE_DATE_EPOCH=1000000000 TZ=UTC && " + command;
+  int raw = std::system(line.c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// The files of a folder with what each holds.
+std::map<std::string, std::string> FolderContents(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> contents;
+  for (const std::string& name : FolderEntries(folder)) {
+    contents[name] = ReadFile((folder / name).string());
+  }
+  return contents;
 }
 
 mode_t ModeOf(const std::string& path) {
@@ -419,6 +443,143 @@ TEST(PageOutput, AnOutputThatCannotBeOpenedIsRefused) {
   EXPECT_TRUE(FolderEntries(dir.path).empty());
 }
 
+TEST(PageOutput, ALinkInASharedFolderIsFollowedOnlyWhenItsOwnerMayBeTrusted) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give a link to another user";
+  const uid_t me = geteuid();
+  const uid_t other = 4242;
+  struct Case {
+    mode_t folderMode;
+    uid_t folderOwner;
+    uid_t linkOwner;
+    bool followed;
+    const char* what;
+  };
+  const Case cases[] = {
+      {01777, me, other, false, "another user's link in a shared folder"},
+      {01777, other, other, true, "the folder owner's own link"},
+      {01777, 4343, me, true, "the running user's own link"},
+      {00777, me, other, true, "a folder without the sticky bit"},
+      {01775, me, other, true, "a sticky folder that not everybody may write"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    std::string shared = dir / "shared";
+    std::filesystem::create_directories(dir.path / "site/pages");
+    ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(shared.c_str(), c.folderMode), 0);
+    ASSERT_EQ(chown(shared.c_str(), c.folderOwner, static_cast<gid_t>(-1)), 0);
+    std::string real = dir / "site/real.html";
+    WriteFile(real, "old\n");
+    std::string link = shared + "/page.html";
+    std::string folderLink = shared + "/pages";
+    ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+    ASSERT_EQ(symlink((dir / "site/pages").c_str(), folderLink.c_str()), 0);
+    ASSERT_EQ(lchown(link.c_str(), c.linkOwner, static_cast<gid_t>(-1)), 0);
+    ASSERT_EQ(lchown(folderLink.c_str(), c.linkOwner, static_cast<gid_t>(-1)), 0);
+
+    PagePath where;
+    EXPECT_EQ(ResolvePagePath(link, where), c.followed) << c.what;
+    EXPECT_EQ(c.followed ? where.target : where.refusedLink, c.followed ? real : link) << c.what;
+    // A link to a folder on the way to the page is held to the same rule.
+    PagePath through;
+    EXPECT_EQ(ResolvePagePath(folderLink + "/index.html", through), c.followed) << c.what;
+    EXPECT_EQ(c.followed ? through.target : through.refusedLink,
+              c.followed ? dir / "site/pages/index.html" : folderLink)
+        << c.what;
+    if (c.followed) continue;
+
+    StderrCapture capture;
+    PageOutput output;
+    EXPECT_FALSE(OpenPageOutput(link, output)) << c.what;
+    EXPECT_EQ(capture.Text(), "tallywick: refusing to write the page " + link +
+                                  ": the symbolic link " + link +
+                                  " is in a sticky, world-writable folder and belongs to neither "
+                                  "you nor the folder's owner\n");
+    EXPECT_EQ(ReadFile(real), "old\n");
+    EXPECT_EQ(FolderEntries(dir.path / "site"), (std::vector<std::string>{"pages", "real.html"}));
+    EXPECT_EQ(FolderEntries(shared), (std::vector<std::string>{"page.html", "pages"}));
+  }
+}
+
+TEST(PageOutput, PathsThroughTheRunsOwnDescriptorsNameThem) {
+  TempDir dir;
+  std::string path = dir / "run.log";
+  WriteFile(path, "earlier\n");
+  int appending = open(path.c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(appending, 0);
+  std::string own = "/proc/self/fd/" + std::to_string(appending);
+  const std::pair<std::string, int> cases[] = {
+      {"/dev/stdout", 1},     {"/dev/stderr", 2}, {"/dev/fd/1", 1}, {own, appending},
+      {"/proc/self/fd/0", 0}, {"/dev/null", -1},  {path, -1},       {dir / "new.html", -1},
+  };
+  for (const auto& [name, descriptor] : cases) {
+    PagePath where;
+    EXPECT_TRUE(ResolvePagePath(name, where)) << name;
+    EXPECT_EQ(where.descriptor, descriptor) << name;
+  }
+
+  // The page goes through the descriptor, after what its file held.
+  PageOutput output;
+  ASSERT_TRUE(OpenPageOutput(own, output));
+  EXPECT_TRUE(output.tempPath.empty());
+  fputs("the page\n", output.stream);
+  ASSERT_TRUE(FinishPageOutput(output));
+  EXPECT_NE(fcntl(appending, F_GETFD), -1) << "the run's own descriptor must stay open";
+  close(appending);
+  EXPECT_EQ(ReadFile(path), "earlier\nthe page\n");
+  EXPECT_EQ(FolderEntries(dir.path), std::vector<std::string>{"run.log"});
+}
+
+TEST(PageOutput, ASignalDuringTheWriteRemovesTheTemporaryPage) {
+  // Each signal, and the same signal ignored as the run started (nohup):
+  // then it stays ignored and the page is completed.
+  const std::pair<int, bool> cases[] = {
+      {SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGHUP, true}, {SIGTERM, true}};
+  for (const auto& [signal, ignored] : cases) {
+    TempDir dir;
+    std::string page = dir / "page.html";
+    WriteFile(page, "old\n");
+    fflush(stdout);
+    fflush(stderr);
+    pid_t pid = fork();
+    if (pid == 0) {
+      if (ignored) ::signal(signal, SIG_IGN);
+      PageOutput output;
+      if (!OpenPageOutput(page, output)) _exit(3);
+      fputs("half a page", output.stream);
+      fflush(output.stream);
+      raise(signal);
+      fputs(" and the rest\n", output.stream);
+      _exit(FinishPageOutput(output) ? 0 : 4);
+    }
+    int raw = 0;
+    ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+    std::string what = std::string(strsignal(signal)) + (ignored ? ", ignored" : "");
+    if (ignored) {
+      EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << what << ": status " << raw;
+      EXPECT_EQ(ReadFile(page), "half a page and the rest\n") << what;
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == signal) << what << ": status " << raw;
+      EXPECT_EQ(ReadFile(page), "old\n") << what;
+    }
+    EXPECT_EQ(FolderEntries(dir.path), std::vector<std::string>{"page.html"}) << what;
+  }
+
+  // Once the page is finished, the signals act as before.
+  TempDir dir;
+  struct sigaction before;
+  sigaction(SIGTERM, nullptr, &before);
+  PageOutput output;
+  ASSERT_TRUE(OpenPageOutput(dir / "page.html", output));
+  struct sigaction during;
+  sigaction(SIGTERM, nullptr, &during);
+  EXPECT_NE(during.sa_handler, before.sa_handler);
+  EXPECT_TRUE(FinishPageOutput(output));
+  struct sigaction after;
+  sigaction(SIGTERM, nullptr, &after);
+  EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
+
 // ---- Whole runs of the program ----
 
 TEST(ProgramRun, ARunWithoutAFormatEndsWith255) {
@@ -616,6 +777,91 @@ TEST(ProgramRun, WriteFailuresAreReportedAndKeepTheOldPage) {
   EXPECT_EQ(ReadFile(work / "out.html"), "the old page\n");
   EXPECT_EQ(FolderEntries(work.dir.path),
             (std::vector<std::string>{"channel.log", "format.txt", "out.html"}));
+
+  // The same when the limit's signal is left to its own action, as a shell
+  // leaves it.
+  EXPECT_EQ(ShellIn(work, "ulimit -f 4 && \"$B\" -p format.txt -o out.html channel.log 2> err"),
+            255);
+  EXPECT_EQ(ReadFile(work / "err"), "out.html: File too large\n");
+  EXPECT_EQ(ReadFile(work / "out.html"), "the old page\n");
+  EXPECT_EQ(FolderEntries(work.dir.path),
+            (std::vector<std::string>{"channel.log", "err", "format.txt", "out.html"}));
+}
+
+TEST(ProgramRun, APageNamingAnInputIsRefusedBeforeAnyLogIsRead) {
+  Workspace work;
+  work.Add("settings.conf", "channame=tallytest\n");
+  work.Add("exclude.txt", "marrowby\n");
+  ASSERT_EQ(link((work / "channel.log").c_str(), (work / "hard.log").c_str()), 0);
+  ASSERT_EQ(symlink("channel.log", (work / "link.html").c_str()), 0);
+  const std::map<std::string, std::string> before = FolderContents(work.dir.path);
+  const std::vector<std::string> common = {"-p", "format.txt", "-r", "settings.conf",
+                                           "-b", "exclude.txt"};
+  // The page, the log operands, and the input the refusal names.
+  struct Case {
+    std::string page;
+    std::vector<std::string> logs;
+    std::string input;
+  };
+  const Case cases[] = {
+      {"channel.log", {"channel.log"}, "channel.log"},
+      {"format.txt", {"channel.log"}, "format.txt"},
+      {"settings.conf", {"channel.log"}, "settings.conf"},
+      {"exclude.txt", {"channel.log"}, "exclude.txt"},
+      {"hard.log", {"channel.log"}, "channel.log"},   // another name of the same file
+      {"link.html", {"channel.log"}, "channel.log"},  // a link to it
+      {"./channel.log", {"gone.log", "channel.log"}, "channel.log"},  // not even tried
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = common;
+    args.insert(args.end(), {"-v", "-o", c.page});
+    args.insert(args.end(), c.logs.begin(), c.logs.end());
+    RunResult run = RunIn(work, args);
+    EXPECT_EQ(run.status, 255) << c.page;
+    EXPECT_EQ(run.out, "") << c.page;
+    EXPECT_EQ(run.err, "tallywick: refusing to write the page " + c.page + " over the input " +
+                           c.input + "\n");
+    EXPECT_TRUE(FolderContents(work.dir.path) == before) << c.page << " changed a file";
+  }
+
+  // Standard input is compared as the file it is.
+  EXPECT_EQ(ShellIn(work, "\"$B\" -p format.txt -o channel.log - < channel.log 2> err"), 255);
+  EXPECT_EQ(ReadFile(work / "err"),
+            "tallywick: refusing to write the page channel.log over the input standard input\n");
+  std::filesystem::remove(work.dir.path / "err");
+  EXPECT_TRUE(FolderContents(work.dir.path) == before);
+}
+
+TEST(ProgramRun, APageForAStreamTheRunHoldsIsWrittenIntoIt) {
+  Workspace work;
+  ASSERT_EQ(RunIn(work, {"-p", "format.txt", "-o", "ref.html", "channel.log"}).status, 0);
+  const std::string page = ReadFile(work / "ref.html");
+  ASSERT_TRUE(page.ends_with("</center></body></html>"));
+
+  // Into a pipe.
+  EXPECT_EQ(ShellIn(work,
+                    "{ \"$B\" -p format.txt -o /dev/stdout channel.log; echo $? > status; } "
+                    "| cat > piped.html"),
+            0);
+  EXPECT_EQ(ReadFile(work / "status"), "0\n");
+  EXPECT_EQ(ReadFile(work / "piped.html"), page);
+
+  // Appended to a file the run was given open: what it held stays.
+  const std::pair<std::string, std::string> cases[] = {
+      {"/dev/stdout", ">> out.log"}, {"/dev/stderr", "2>> out.log"},
+      {"/dev/fd/3", "3>> out.log"},  {"/proc/self/fd/3", "3>> out.log"},
+      {"out.log", ">> out.log"},
+  };
+  for (const auto& [output, redirect] : cases) {
+    work.Add("out.log", "earlier\n");
+    EXPECT_EQ(ShellIn(work, "\"$B\" -p format.txt -o " + output + " channel.log " + redirect), 0)
+        << output;
+    EXPECT_EQ(test_support::FirstDifference("earlier\n" + page, ReadFile(work / "out.log")), "")
+        << output;
+  }
+  EXPECT_EQ(FolderEntries(work.dir.path),
+            (std::vector<std::string>{"channel.log", "format.txt", "out.log", "piped.html",
+                                      "ref.html", "status"}));
 }
 
 TEST(ProgramRun, APageReplacesTheOldOneInPlace) {

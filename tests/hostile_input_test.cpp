@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <regex.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -328,30 +329,30 @@ TEST(HostileInput, AnOutputThatCannotBeWrittenEndsWith255) {
   EXPECT_EQ(full.err, "/dev/full: No space left on device\n");
 }
 
-// A read-only folder: root writes anywhere, so as root the program runs as
-// the user nobody, which needs the program and the folder to be reachable.
-TEST(HostileInput, AReadOnlyFolderKeepsItsOldPage) {
-  Workspace work;
-  std::string logPath = work.Add("channel.log", "10:00 <alice> hello there\n");
-  std::filesystem::path folder = work.dir.path / "readonly";
-  std::filesystem::create_directory(folder);
-  std::string page = (folder / "index.html").string();
-  WriteFile(page, "the old page\n");
-  chmod(page.c_str(), 0444);
-  chmod(folder.c_str(), 0555);
-  chmod(work.dir.path.c_str(), 0755);
+// A run of the program as a user who cannot write everywhere: root writes
+// anywhere, so as root it runs as the user nobody, which needs the program
+// and the folders it uses to be reachable by that user. `skipped` says why
+// it could not run.
+struct ConfinedRun {
+  int status = -1;
+  std::string err;
+  std::string skipped;
+};
+
+ConfinedRun RunConfined(std::vector<std::string> words, const char* tmpdir = nullptr,
+                        rlim_t fileSizeLimit = RLIM_INFINITY) {
+  ConfinedRun result;
   std::string errPath = (std::filesystem::temp_directory_path() / "tallywick-ro-XXXXXX").string();
   int errFd = mkstemp(errPath.data());
-  ASSERT_GE(errFd, 0);
-
   const struct passwd* nobody = getpwnam("nobody");
   bool asRoot = geteuid() == 0;
-  if (asRoot && nobody == nullptr) {
-    close(errFd);
+  if (errFd < 0 || (asRoot && nobody == nullptr)) {
+    result.skipped = "running as root and there is no user nobody to run the program as";
+    if (errFd >= 0) close(errFd);
     unlink(errPath.c_str());
-    GTEST_SKIP() << "running as root and there is no user nobody to run the program as";
+    return result;
   }
-  std::vector<std::string> words = {TALLYWICK_BINARY, "-p", work.format, "-o", page, logPath};
+  words.insert(words.begin(), TALLYWICK_BINARY);
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -364,25 +365,118 @@ TEST(HostileInput, AReadOnlyFolderKeepsItsOldPage) {
                    setuid(nobody->pw_uid) != 0)) {
       _exit(125);
     }
+    if (tmpdir != nullptr) setenv("TMPDIR", tmpdir, 1);
+    struct rlimit limit = {fileSizeLimit, fileSizeLimit};
+    setrlimit(RLIMIT_FSIZE, &limit);
     execv(argv[0], argv.data());
     _exit(126);
   }
   int raw = 0;
-  ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+  waitpid(pid, &raw, 0);
   close(errFd);
-  std::string err = ReadFile(errPath);
+  result.err = ReadFile(errPath);
   unlink(errPath.c_str());
-  chmod(folder.c_str(), 0755);
-  ASSERT_TRUE(WIFEXITED(raw));
-  if (WEXITSTATUS(raw) == 125) GTEST_SKIP() << "could not drop privileges to the user nobody";
-  if (WEXITSTATUS(raw) == 126) {
-    GTEST_SKIP() << "the user nobody cannot run " << TALLYWICK_BINARY
-                 << " (a folder on its path is closed to other users)";
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  if (result.status == 125) result.skipped = "could not drop privileges to the user nobody";
+  if (result.status == 126) {
+    result.skipped = std::string("the user nobody cannot run ") + TALLYWICK_BINARY +
+                     " (a folder on its path is closed to other users)";
   }
-  EXPECT_EQ(WEXITSTATUS(raw), 255);
-  EXPECT_EQ(err, "Error opening output html file");
+  return result;
+}
+
+TEST(HostileInput, AReadOnlyFolderKeepsItsOldPage) {
+  Workspace work;
+  std::string logPath = work.Add("channel.log", "10:00 <alice> hello there\n");
+  std::filesystem::path folder = work.dir.path / "readonly";
+  std::filesystem::create_directory(folder);
+  std::string page = (folder / "index.html").string();
+  WriteFile(page, "the old page\n");
+  chmod(page.c_str(), 0444);
+  chmod(folder.c_str(), 0555);
+  chmod(work.dir.path.c_str(), 0755);
+
+  ConfinedRun run = RunConfined({"-p", work.format, "-o", page, logPath});
+  chmod(folder.c_str(), 0755);
+  if (!run.skipped.empty()) GTEST_SKIP() << run.skipped;
+  EXPECT_EQ(run.status, 255);
+  EXPECT_EQ(run.err, "Error opening output html file");
   EXPECT_EQ(ReadFile(page), "the old page\n");
   EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"index.html"});
+}
+
+// A page the user may write in a folder the user may not: the page is
+// written whole elsewhere first, and only then copied over the old one.
+TEST(HostileInput, AWritablePageInAReadOnlyFolderIsReplacedOnlyWhenComplete) {
+  Workspace work;
+  std::string logPath = work.Add("channel.log", "10:00 <alice> hello there\n");
+  std::filesystem::path folder = work.dir.path / "readonly";
+  std::string scratch = work.dir / "scratch";
+  std::string closed = work.dir / "closed";
+  for (const std::string& made : {folder.string(), scratch, closed}) {
+    std::filesystem::create_directory(made);
+  }
+  std::string page = (folder / "index.html").string();
+  WriteFile(page, "the old page\n");
+  chmod(page.c_str(), 0666);
+  chmod(folder.c_str(), 0555);
+  chmod(closed.c_str(), 0555);
+  chmod(scratch.c_str(), 0777);
+  chmod(work.dir.path.c_str(), 0755);
+  std::vector<std::string> args = {"-p", work.format, "-o", page, logPath};
+
+  // No temporary file can be made anywhere: refused, and said why.
+  ConfinedRun nowhere = RunConfined(args, closed.c_str());
+  if (!nowhere.skipped.empty()) GTEST_SKIP() << nowhere.skipped;
+  EXPECT_EQ(nowhere.status, 255);
+  EXPECT_EQ(nowhere.err, "tallywick: no temporary file for the page can be made beside " + page +
+                             " nor in " + closed +
+                             ": Permission denied\nError opening output html file");
+  EXPECT_EQ(ReadFile(page), "the old page\n");
+
+  // A write that fails leaves the old page whole.
+  ConfinedRun tooLarge = RunConfined(args, scratch.c_str(), 2000);
+  EXPECT_EQ(tooLarge.status, 255);
+  EXPECT_EQ(tooLarge.err, page + ": File too large\n");
+  EXPECT_EQ(ReadFile(page), "the old page\n");
+  EXPECT_TRUE(FolderEntries(scratch).empty());
+
+  ConfinedRun written = RunConfined(args, scratch.c_str());
+  chmod(folder.c_str(), 0755);
+  EXPECT_EQ(written.status, 0) << written.err;
+  EXPECT_EQ(written.err, "");
+  EXPECT_TRUE(IsCompletePage(ReadFile(page)));
+  struct stat st;
+  ASSERT_EQ(stat(page.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0666u);
+  EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"index.html"});
+  EXPECT_TRUE(FolderEntries(scratch).empty());
+}
+
+// A link another user planted in a shared folder (as in /tmp) is not
+// followed: a run as root could otherwise be made to overwrite any file.
+TEST(HostileInput, ALinkPlantedInASharedFolderIsNotFollowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give a link to another user";
+  Workspace work;
+  std::string logPath = work.Add("channel.log", "10:00 <alice> hello there\n");
+  std::string victim = work.Add("victim.txt", "precious\n");
+  std::filesystem::path shared = work.dir.path / "shared";
+  std::filesystem::create_directory(shared);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  std::string planted = (shared / "stats.html").string();
+  ASSERT_EQ(symlink(victim.c_str(), planted.c_str()), 0);
+  ASSERT_EQ(lchown(planted.c_str(), 4242, 4242), 0);
+
+  RunResult run = RunBinary({"-p", work.format, "-o", planted, logPath});
+  EXPECT_EQ(run.status, 255);
+  EXPECT_EQ(run.err, "tallywick: refusing to write the page " + planted + ": the symbolic link " +
+                         planted +
+                         " is in a sticky, world-writable folder and belongs to neither you nor "
+                         "the folder's owner\n");
+  EXPECT_EQ(ReadFile(victim), "precious\n");
+  EXPECT_EQ(FolderEntries(shared), std::vector<std::string>{"stats.html"});
+  EXPECT_EQ(FolderEntries(work.dir.path),
+            (std::vector<std::string>{"channel.log", "format.txt", "shared", "victim.txt"}));
 }
 
 TEST(HostileInput, ExpressionsThatCompileIntoMillionsOfCopiesAreRefused) {

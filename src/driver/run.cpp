@@ -23,6 +23,7 @@ bool IsOptionWord(const std::string& word) { return word.size() >= 2 && word[0] 
 // Loads the format file named by a -p option; false when it was read and
 // is incomplete.
 bool LoadFormatFile(const std::string& path, RunState& state) {
+  state.optionFiles.push_back(path);
   FILE* in = fopen(path.c_str(), "r");
   if (in == nullptr) {
     perror("fopen");
@@ -35,6 +36,7 @@ bool LoadFormatFile(const std::string& path, RunState& state) {
 }
 
 void LoadSettingsFile(const std::string& path, RunState& state) {
+  state.optionFiles.push_back(path);
   FILE* in = fopen(path.c_str(), "rt");
   if (in == nullptr) {
     perror("fopen");
@@ -176,6 +178,15 @@ int ClassifyWorkersFromEnvironment() {
   return online >= 1 ? static_cast<int>(online > 64 ? 64 : online) : 1;
 }
 
+// Refuses, before any log is read, a page path that leads through a link
+// planted in a shared folder or names one of the run's own input files.
+bool PagePathIsSafe(const RunState& state) {
+  std::vector<std::string> inputs = state.optionFiles;
+  inputs.insert(inputs.end(), state.logFiles.begin(), state.logFiles.end());
+  if (state.haveExclusionPath) inputs.push_back(state.exclusionPath);
+  return CheckPagePath(state.outputPath, inputs);
+}
+
 int WritePage(RunState& state) {
   PageOutput output;
   if (!OpenPageOutput(state.outputPath, output)) {
@@ -302,6 +313,7 @@ int RunPhases(const std::vector<std::string>& args) {
     return kExitFatal;
   }
   if (!PrepareAccounting(state)) return kExitFatal;
+  if (!PagePathIsSafe(state)) return kExitFatal;
   if (!ReadLogFiles(state)) return kExitFatal;
   if (!ApplyExclusionPath(state)) return kExitFatal;
   if (state.parsedFiles == 0) {

@@ -26,6 +26,10 @@ struct RunState {
   LineTypeTable format;
   bool formatLoaded = false;
 
+  // The format and settings files named by the options, which the page
+  // must never be written over.
+  std::vector<std::string> optionFiles;
+
   std::string outputPath = "-";
   bool haveExclusionPath = false;
   std::string exclusionPath;
