@@ -7,7 +7,8 @@ URLs and questions, actions, joins, parts, quits, a kick, topic, nick and
 mode changes, the lines a client writes about the channel itself, and the
 dates the client writes: session and day-change lines, dates on every
 line, or, for the clients that keep one file a day (eggdrop, energymech,
-ZNC), one file per day in examples/<layout>/ named as the client names it.
+ZNC, Textual), one file per day in examples/<layout>/ named as the client
+names it.
 
 Run it from anywhere: python3 examples/make_samples.py
 """
