@@ -21,21 +21,15 @@
 # compare with an older build), MEMORY_SECTIONS (default "1 2 3 4 5 6").
 # Builds a Release binary in build-memory/; generated logs go to
 # build-memory/data/. Not a test: the figures are for reading.
-set -euo pipefail
+source "$(dirname "$0")/common.sh"
 
-ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-cd "$ROOT"
 BUILD="$ROOT/build-memory"
 DATA="$BUILD/data"
 SIZES="${MEMORY_SIZES:-10 200}"
-JOBS="${JOBS:-2}"
 FORMAT="$ROOT/bench/bench-format.txt"
 [ -f "$FORMAT" ] || FORMAT="$ROOT/examples/demo/format.txt"
 
-if [ ! -x /usr/bin/time ]; then
-  echo "/usr/bin/time is missing: install the Debian package 'time'" >&2
-  exit 1
-fi
+require_gnu_time
 
 SECTIONS="${MEMORY_SECTIONS:-1 2 3 4 5 6}"
 ZERO_SECONDS="${MEMORY_ZERO_SECONDS:-10}"
@@ -44,15 +38,21 @@ section() { [[ " $SECTIONS " == *" $1 "* ]]; }
 if [ -n "${MEMORY_PROGRAM:-}" ]; then
   PROGRAM="$MEMORY_PROGRAM"
 else
-  echo "Building (Release) in $BUILD" >&2
-  cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTALLYWICK_TESTS=OFF >/dev/null
-  cmake --build "$BUILD" -j "$JOBS" >/dev/null
+  build_release "$BUILD"
   PROGRAM="$BUILD/tallywick"
 fi
 mkdir -p "$DATA"
 small="$DATA/small.log"
 printf -- '--- Day changed Mon Mar 04 2024\n10:00 <alice> hello\n10:01 <bob> hi\n' >"$small"
 export SOURCE_DATE_EPOCH=1700000000 TZ=UTC
+
+# wall_and_peak STATS: "wall_s peak_rss_mb" from the report of /usr/bin/time -v.
+wall_and_peak() {
+  awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0
+                                          for (i = 1; i <= n; i++) s = s * 60 + t[i] }
+              /Maximum resident set size/ { kb = $2 }
+              END { printf "%.2f %.1f", s, kb / 1024 }' "$1"
+}
 
 # measure LOG [ENV...]: prints "wall_s peak_rss_mb" of one whole run.
 measure() {
@@ -62,10 +62,7 @@ measure() {
   stats="$(mktemp)"
   env "$@" /usr/bin/time -v -o "$stats" "$PROGRAM" -p "$FORMAT" -o "$BUILD/page.html" "$log" \
     >/dev/null 2>"$stats.err" || { echo "run failed on $log:" >&2; cat "$stats.err" >&2; exit 1; }
-  awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0
-                                          for (i = 1; i <= n; i++) s = s * 60 + t[i] }
-              /Maximum resident set size/ { kb = $2 }
-              END { printf "%.2f %.1f\n", s, kb / 1024 }' "$stats"
+  echo "$(wall_and_peak "$stats")"
   rm -f "$stats" "$stats.err"
 }
 
@@ -80,11 +77,7 @@ measure_run() {
   [ "$seconds" = 0 ] || stopper=(timeout -s INT "$seconds")
   env $environment /usr/bin/time -v -o "$stats" "${stopper[@]}" "$PROGRAM" "$@" \
     >/dev/null 2>"$stats.err" || status=$?
-  awk -F': ' -v status="$status" \
-      '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0
-                                  for (i = 1; i <= n; i++) s = s * 60 + t[i] }
-       /Maximum resident set size/ { kb = $2 }
-       END { printf "%.2f %.1f %s\n", s, kb / 1024, status }' "$stats"
+  echo "$(wall_and_peak "$stats") $status"
   rm -f "$stats" "$stats.err"
 }
 

@@ -10,22 +10,17 @@
 # Environment:
 #   REAL_LOGS   the folder of client folders, default ../shared/real-logs
 #   JOBS        parallel build jobs, default 2
-set -euo pipefail
+source "$(dirname "$0")/common.sh"
 
-ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-cd "$ROOT"
 LOGS="${REAL_LOGS:-$ROOT/../shared/real-logs}"
 BUILD="$ROOT/build-bench"
-JOBS="${JOBS:-2}"
 
 if [ ! -d "$LOGS" ]; then
   echo "No real logs at $LOGS: nothing to check (set REAL_LOGS to their folder)"
   exit 0
 fi
 
-echo "Building (Release) in $BUILD" >&2
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTALLYWICK_TESTS=OFF >/dev/null
-cmake --build "$BUILD" -j "$JOBS" --target tallywick_core >/dev/null
+build_release "$BUILD" tallywick_core
 mkdir -p "$BUILD/bench"
 g++ -std=c++20 -O2 -Wall -Wextra -Werror -Isrc -o "$BUILD/bench/real_logs" bench/real_logs.cpp \
   "$BUILD/libtallywick_core.a" -pthread

@@ -14,32 +14,18 @@
 #   BENCH_THREADS    worker counts to run the program with, one row each
 #                    (e.g. "1 2 4"); unset, the program picks its default
 #   JOBS             parallel build jobs, default 2
-set -euo pipefail
+source "$(dirname "$0")/common.sh"
 
-ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-cd "$ROOT"
 BUILD="$ROOT/build-bench"
 DATA="$ROOT/bench/data"
 FORMAT="$ROOT/bench/bench-format.txt"
 SIZES="${BENCH_SIZES:-10 100 500}"
 RUNS="${BENCH_RUNS:-5}"
 RUNS_500="${BENCH_RUNS_500:-$RUNS}"
-JOBS="${JOBS:-2}"
 CXXFLAGS_BENCH="-std=c++20 -O2 -Wall -Wextra -Werror"
 
-if [ ! -x /usr/bin/time ]; then
-  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-    echo "Installing the Debian package 'time' for /usr/bin/time" >&2
-    DEBIAN_FRONTEND=noninteractive apt-get install -y time >/dev/null
-  else
-    echo "/usr/bin/time is missing: install the Debian package 'time'" >&2
-    exit 1
-  fi
-fi
-
-echo "Building (Release) in $BUILD" >&2
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTALLYWICK_TESTS=OFF >/dev/null
-cmake --build "$BUILD" -j "$JOBS" >/dev/null
+require_gnu_time
+build_release "$BUILD"
 mkdir -p "$BUILD/bench"
 g++ $CXXFLAGS_BENCH -o "$BUILD/bench/gen_log" bench/gen_log.cpp
 # Compiled right after the library so both see the same headers.

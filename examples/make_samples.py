@@ -7,7 +7,8 @@ URLs and questions, actions, joins, parts, quits, a kick, topic, nick and
 mode changes, the lines a client writes about the channel itself, and the
 dates the client writes: session and day-change lines, dates on every
 line, or, for the clients that keep one file a day (eggdrop, energymech,
-ZNC), one file per day in examples/<layout>/ named as the client names it.
+ZNC, Textual), one file per day in examples/<layout>/ named as the client
+names it.
 
 Run it from anywhere: python3 examples/make_samples.py
 """
@@ -198,26 +199,62 @@ def weechat(events):
     return out
 
 
-def hexchat(events, iso):
-    """HexChat's current default text events: every event marked "*"."""
+# The texts of HexChat's default text events, and of XChat 2's in a French
+# locale: "stamp" gives the timestamp of a line, the rest are templates.
+HEXCHAT_TEXTS = {
+    "begin": "**** BEGIN LOGGING AT ",
+    "end": "**** ENDING LOGGING AT ",
+    "talking": "Now talking on %s",
+    "topic_is": "Topic for %s is: %s",
+    "topic_by": "Topic for %s set by %s (Sun Mar  3 20:00:00 2024)",
+    "join": "%s (%s) has joined",
+    "topic": "%s has changed the topic to: %s",
+    "op": "%s gives channel operator status to %s",
+    "mode_n": "%s sets mode +n on %s",
+    "kick": "%s has kicked %s from %s (%s)",
+    "part": "%s (%s) has left",
+    "part_reason": ' ("%s")',
+    "quit": "%s has quit (%s)",
+    "nick": "%s is now known as %s",
+}
+XCHAT_FRENCH_TEXTS = {
+    "begin": "**** D\u00c9BUT DU JOURNAL \u00c0 ",
+    "end": "**** FIN DU JOURNAL \u00c0 ",
+    "talking": "Vous parlez maintenant sur %s",
+    "topic_is": "Le sujet de %s est : %s",
+    "topic_by": "Sujet de %s d\u00e9fini par %s \u00e0 Sun Mar  3 20:00:00 2024",
+    "join": "%s (%s) a rejoint " + CHANNEL,
+    "topic": "%s a chang\u00e9 le sujet en\u00a0: %s",
+    "op": "%s donne l'\u00e9tat d'op\u00e9rateur de canal \u00e0 %s",
+    "mode_n": "%s active le mode +n %s",
+    "kick": "%s a expuls\u00e9 %s de %s (%s)",
+    "part": "%s (%s) a quitt\u00e9 " + CHANNEL,
+    "part_reason": ' ("%s")',
+    "quit": "%s est parti (%s)",
+    "nick": "%s s'appelle maintenant %s",
+}
+
+
+def hexchat_family(events, stamp_of, texts):
+    """HexChat's and XChat's layout: every event marked "*", a session line
+    before and after each day's lines; `texts` holds the event texts."""
     out = []
     for day, clock, kind, *args in tracked(events):
-        weekday, month, mday, year, iso_date = DAYS[day]
-        stamp = (iso_date if iso else "%s %02d" % (month, mday)) + " " + clock
+        stamp = stamp_of(day, clock)
         def line(prefix, message):
             out.append("%s %s\t%s" % (stamp, prefix, message))
         if kind == "open":
-            out.append("**** BEGIN LOGGING AT " + ctime_text(day, clock, pad=" "))
+            out.append(texts["begin"] + ctime_text(day, clock, pad=" "))
             out.append("")
         elif kind == "close":
-            out.append("**** ENDING LOGGING AT " + ctime_text(day, clock, pad=" "))
+            out.append(texts["end"] + ctime_text(day, clock, pad=" "))
             out.append("")
         elif kind == "self_join":
-            line("*", "Now talking on " + CHANNEL)
-            line("*", "Topic for %s is: %s" % (CHANNEL, FIRST_TOPIC))
-            line("*", "Topic for %s set by %s (Sun Mar  3 20:00:00 2024)" % (CHANNEL, FIRST_TOPIC_BY))
+            line("*", texts["talking"] % CHANNEL)
+            line("*", texts["topic_is"] % (CHANNEL, FIRST_TOPIC))
+            line("*", texts["topic_by"] % (CHANNEL, FIRST_TOPIC_BY))
         elif kind == "join":
-            line("*", "%s (%s) has joined" % (args[0], HOSTS[args[0]]))
+            line("*", texts["join"] % (args[0], HOSTS[args[0]]))
         elif kind == "text":
             line("<%s%s>" % (mode_char(args[0]), args[0]), args[1])
         elif kind == "action":
@@ -225,67 +262,36 @@ def hexchat(events, iso):
         elif kind == "notice":
             line("-%s/%s-" % (args[0], CHANNEL), args[1])
         elif kind == "topic":
-            line("*", "%s has changed the topic to: %s" % (args[0], args[1]))
+            line("*", texts["topic"] % (args[0], args[1]))
         elif kind == "mode":
-            line("*", "%s gives channel operator status to %s" % (args[0], args[2]))
-            line("*", "%s sets mode +n on %s" % (args[0], CHANNEL))
+            line("*", texts["op"] % (args[0], args[2]))
+            line("*", texts["mode_n"] % (args[0], CHANNEL))
         elif kind == "kick":
-            line("*", "%s has kicked %s from %s (%s)" % (args[0], args[1], CHANNEL, args[2]))
+            line("*", texts["kick"] % (args[0], args[1], CHANNEL, args[2]))
         elif kind == "part":
-            if args[1]:
-                line("*", '%s (%s) has left ("%s")' % (args[0], HOSTS[args[0]], args[1]))
-            else:
-                line("*", "%s (%s) has left" % (args[0], HOSTS[args[0]]))
+            line("*", texts["part"] % (args[0], HOSTS[args[0]])
+                 + (texts["part_reason"] % args[1] if args[1] else ""))
         elif kind == "quit":
-            line("*", "%s has quit (%s)" % (args[0], args[1]))
+            line("*", texts["quit"] % (args[0], args[1]))
         elif kind == "nick":
-            line("*", "%s is now known as %s" % (args[0], args[1]))
+            line("*", texts["nick"] % (args[0], args[1]))
     return out
+
+
+def hexchat(events, iso):
+    """HexChat's current default text events, the date as HexChat's default
+    "%b %d" or, with iso, as an ISO date."""
+    def stamp_of(day, clock):
+        weekday, month, mday, year, iso_date = DAYS[day]
+        return (iso_date if iso else "%s %02d" % (month, mday)) + " " + clock
+    return hexchat_family(events, stamp_of, HEXCHAT_TEXTS)
 
 
 def xchat_french(events):
     """XChat 2 in a French locale: French month and texts, the session
     line's date in English."""
-    out = []
-    for day, clock, kind, *args in tracked(events):
-        weekday, month, mday, year, iso_date = DAYS[day]
-        stamp = "mars %02d %s" % (mday, clock)
-        def line(prefix, message):
-            out.append("%s %s\t%s" % (stamp, prefix, message))
-        if kind == "open":
-            out.append("**** D\u00c9BUT DU JOURNAL \u00c0 " + ctime_text(day, clock, pad=" "))
-            out.append("")
-        elif kind == "close":
-            out.append("**** FIN DU JOURNAL \u00c0 " + ctime_text(day, clock, pad=" "))
-            out.append("")
-        elif kind == "self_join":
-            line("*", "Vous parlez maintenant sur " + CHANNEL)
-            line("*", "Le sujet de %s est : %s" % (CHANNEL, FIRST_TOPIC))
-            line("*", "Sujet de %s d\u00e9fini par %s \u00e0 Sun Mar  3 20:00:00 2024"
-                 % (CHANNEL, FIRST_TOPIC_BY))
-        elif kind == "join":
-            line("*", "%s (%s) a rejoint %s" % (args[0], HOSTS[args[0]], CHANNEL))
-        elif kind == "text":
-            line("<%s%s>" % (mode_char(args[0]), args[0]), args[1])
-        elif kind == "action":
-            line("*", "%s %s" % (args[0], args[1]))
-        elif kind == "notice":
-            line("-%s/%s-" % (args[0], CHANNEL), args[1])
-        elif kind == "topic":
-            line("*", "%s a chang\u00e9 le sujet en\u00a0: %s" % (args[0], args[1]))
-        elif kind == "mode":
-            line("*", "%s donne l'\u00e9tat d'op\u00e9rateur de canal \u00e0 %s" % (args[0], args[2]))
-            line("*", "%s active le mode +n %s" % (args[0], CHANNEL))
-        elif kind == "kick":
-            line("*", "%s a expuls\u00e9 %s de %s (%s)" % (args[0], args[1], CHANNEL, args[2]))
-        elif kind == "part":
-            line("*", "%s (%s) a quitt\u00e9 %s" % (args[0], HOSTS[args[0]], CHANNEL)
-                 + (' ("%s")' % args[1] if args[1] else ""))
-        elif kind == "quit":
-            line("*", "%s est parti (%s)" % (args[0], args[1]))
-        elif kind == "nick":
-            line("*", "%s s'appelle maintenant %s" % (args[0], args[1]))
-    return out
+    return hexchat_family(events, lambda day, clock: "mars %02d %s" % (DAYS[day][2], clock),
+                          XCHAT_FRENCH_TEXTS)
 
 
 def mirc(events):

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "run_binary.h"
@@ -19,6 +20,13 @@ std::vector<std::string> NamesInOrder(const NickTable& table) {
   std::vector<std::string> names;
   for (const NickRecord& record : table.records) names.push_back(record.name);
   return names;
+}
+
+// One nick removed through the marking the exclusion file uses.
+void RemoveNick(NickTable& table, std::string_view nick) {
+  std::vector<bool> marked;
+  MarkNick(table, nick, marked);
+  RemoveMarkedNicks(table, marked);
 }
 
 std::vector<std::string> NamesInOrder(const DayTable& table) {

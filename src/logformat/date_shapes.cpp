@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "stats/tables.h"  // DayNumber
+#include "stats/tables.h"       // DayNumberOfDate
+#include "stats/text_basics.h"  // IsCDigit
 
 namespace {
 
@@ -18,14 +19,12 @@ struct CalendarDate {
 
 enum class NameFamily { kWeekdayFirst, kIso };
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // The number written by `count` digits at `at`, or -1 when one is missing.
 int64_t DigitsAt(std::string_view text, size_t at, size_t count) {
   if (at + count > text.size()) return -1;
   int64_t value = 0;
   for (size_t i = at; i < at + count; ++i) {
-    if (!IsDigit(text[i])) return -1;
+    if (!IsCDigit(static_cast<unsigned char>(text[i]))) return -1;
     value = value * 10 + (text[i] - '0');
   }
   return value;
@@ -117,7 +116,8 @@ bool ReadCompactOrTimed(std::string_view text, CalendarDate& date, NameFamily& f
     family = NameFamily::kWeekdayFirst;
     return Valid(date);
   }
-  bool timeFollows = text.size() > 11 && (text[10] == 'T' || text[10] == ' ') && IsDigit(text[11]);
+  bool timeFollows = text.size() > 11 && (text[10] == 'T' || text[10] == ' ') &&
+                     IsCDigit(static_cast<unsigned char>(text[11]));
   if (timeFollows && text[4] == '-' && text[7] == '-') {
     date = {DigitsAt(text, 0, 4), static_cast<int>(DigitsAt(text, 5, 2)),
             static_cast<int>(DigitsAt(text, 8, 2))};
@@ -142,11 +142,8 @@ void WriteName(const CalendarDate& date, NameFamily family, std::string& name) {
     snprintf(text, sizeof text, "%04lld-%02d-%02d", static_cast<long long>(date.year), date.month,
              date.day);
   } else {
-    char iso[16];
-    snprintf(iso, sizeof iso, "%04lld-%02d-%02d", static_cast<long long>(date.year), date.month,
-             date.day);
     // Day 1, 1 January 1970, was a Thursday.
-    int64_t weekday = ((DayNumber(iso) + 3) % 7 + 7) % 7;
+    int64_t weekday = ((DayNumberOfDate(date.year, date.month, date.day) + 3) % 7 + 7) % 7;
     snprintf(text, sizeof text, "%s %s %02d %04lld", kWeekdayNames[weekday],
              kMonthNames[date.month - 1], date.day, static_cast<long long>(date.year));
   }

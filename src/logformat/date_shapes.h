@@ -8,7 +8,7 @@
 //   "01Mar2012"                                    -> "Thu Mar 01 2012"
 //   "Apr 22" (no year)                             -> "Mon Apr 22 2019"
 //   "20160601"                                     -> "2016-06-01"
-//   "2019-10-01T04:09:36", "2021-04-23 00:17:50+0200" -> "2019-10-01"
+//   "2019-10-01T04:09:36", "2021-04-23 00:13:25+0200" -> "2019-10-01"
 // A date without a year takes the year of the last full date read before it
 // in the same file, and the next year once its month comes before that
 // date's month (December, then January).

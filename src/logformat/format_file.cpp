@@ -131,33 +131,41 @@ void ReadOrder(std::string_view list, LineTypeTable& table) {
   }
 }
 
+// "keyword=expression,part,...": compiles the expression into `entry` and
+// reads its part list, unless the value is empty or `defined` is already set.
+void ReadPatternDefinition(const char* keyword, std::string_view value, int verbosity,
+                           bool& defined, LineTypeEntry& entry) {
+  if (value.empty()) {
+    fprintf(stderr, "Bad regexp for %s\n", keyword);
+    return;
+  }
+  if (defined) {
+    fprintf(stderr, "Repeat definition ignored for %s\n", keyword);
+    return;
+  }
+  size_t comma = value.find(',');
+  if (!CompileDefinition(std::string(value.substr(0, comma)), keyword, verbosity, entry)) return;
+  defined = true;
+  if (comma != std::string_view::npos) ReadPartList(value.substr(comma + 1), keyword, entry);
+}
+
 // The definitions beside the line types: "order" and "filename". Returns
 // false when the key is neither.
 bool ReadOtherDefinition(std::string_view key, std::string_view value, FormatReading& reading,
                          LineTypeTable& table) {
-  bool isOrder = NamesEqualIgnoringCase(key, "order");
-  if (!isOrder && !NamesEqualIgnoringCase(key, "filename")) return false;
-  const char* keyword = isOrder ? "order" : "filename";
-  bool& defined = isOrder ? reading.orderDefined : reading.fileNameDefined;
-  if (value.empty() && isOrder) {
+  if (NamesEqualIgnoringCase(key, "filename")) {
+    ReadPatternDefinition("filename", value, reading.verbosity, reading.fileNameDefined,
+                          table.fileName);
+    return true;
+  }
+  if (!NamesEqualIgnoringCase(key, "order")) return false;
+  if (value.empty()) {
     fputs("Empty order ignored\n", stderr);
-  } else if (value.empty()) {
-    fprintf(stderr, "Bad regexp for %s\n", keyword);
-  } else if (defined) {
-    fprintf(stderr, "Repeat definition ignored for %s\n", keyword);
-  } else if (isOrder) {
-    ReadOrder(value, table);
-    defined = true;
+  } else if (reading.orderDefined) {
+    fputs("Repeat definition ignored for order\n", stderr);
   } else {
-    size_t comma = value.find(',');
-    if (!CompileDefinition(std::string(value.substr(0, comma)), keyword, reading.verbosity,
-                           table.fileName)) {
-      return true;
-    }
-    defined = true;
-    if (comma != std::string_view::npos) {
-      ReadPartList(value.substr(comma + 1), keyword, table.fileName);
-    }
+    ReadOrder(value, table);
+    reading.orderDefined = true;
   }
   return true;
 }
@@ -172,29 +180,17 @@ void ReadDefinitionLine(char* line, FormatReading& reading, LineTypeTable& table
   std::string_view value(equals + 1);
 
   int type = FindLineType(key);
-  if (type < 0) {
-    if (ReadOtherDefinition(key, value, reading, table)) return;
+  if (type >= 0) {
+    LineTypeEntry& entry = table.types[type];
+    ReadPatternDefinition(kLineTypeKeywords[type], value, reading.verbosity, reading.defined[type],
+                          entry);
+    // Lines are classified by the own matcher wherever it takes the
+    // expression; the file-name expression stays with regexec.
+    if (reading.matcher == MatcherChoice::kOwn && entry.pattern.compiled && entry.own == nullptr) {
+      entry.own = CompileRegexMatcher(entry.expanded);
+    }
+  } else if (!ReadOtherDefinition(key, value, reading, table)) {
     fprintf(stderr, "Unrecognised line type %.*s\n", static_cast<int>(key.size()), key.data());
-    return;
-  }
-  if (value.empty()) {
-    fprintf(stderr, "Bad regexp for %s\n", kLineTypeKeywords[type]);
-    return;
-  }
-  if (reading.defined[type]) {
-    fprintf(stderr, "Repeat definition ignored for %s\n", kLineTypeKeywords[type]);
-    return;
-  }
-  size_t comma = value.find(',');
-  std::string expression(value.substr(0, comma));
-  LineTypeEntry& entry = table.types[type];
-  if (!CompileDefinition(expression, kLineTypeKeywords[type], reading.verbosity, entry)) return;
-  // Lines are classified by the own matcher wherever it takes the
-  // expression; the file-name expression stays with regexec.
-  if (reading.matcher == MatcherChoice::kOwn) entry.own = CompileRegexMatcher(entry.expanded);
-  reading.defined[type] = true;
-  if (comma != std::string_view::npos) {
-    ReadPartList(value.substr(comma + 1), kLineTypeKeywords[type], entry);
   }
 }
 

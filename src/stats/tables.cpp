@@ -191,12 +191,6 @@ NickRecord* FindNick(NickTable& table, std::string_view nick) {
 
 NickRecord& AddNick(NickTable& table, std::string_view nick) { return AddNamedRecord(table, nick); }
 
-void RemoveNick(NickTable& table, std::string_view nick) {
-  std::vector<bool> marked;
-  MarkNick(table, nick, marked);
-  RemoveMarkedNicks(table, marked);
-}
-
 void MarkNick(const NickTable& table, std::string_view nick, std::vector<bool>& marked) {
   int32_t position = IndexFind(table.index, nick, RecordNames(table));
   if (position < 0) return;
@@ -234,8 +228,6 @@ DayRecord* FindDay(DayTable& table, std::string_view date, int verbosity) {
 DayRecord& AddDay(DayTable& table, std::string_view date) { return AddNamedRecord(table, date); }
 
 int64_t DayNumber(std::string_view date) {
-  static const int kDaysBeforeMonth[12] = {0,   31,  59,  90,  120, 151,
-                                           181, 212, 243, 273, 304, 334};
   int64_t year, day;
   int month;
   if (!ReadIsoDate(date, year, month, day)) {
@@ -243,7 +235,14 @@ int64_t DayNumber(std::string_view date) {
     day = ReadNumberAt(date, 8);
     month = MonthOf(date);
   }
-  int64_t daysBeforeMonth = kDaysBeforeMonth[month] + (month >= 2 && IsLeapYear(year) ? 1 : 0);
+  return DayNumberOfDate(year, month + 1, day);
+}
+
+int64_t DayNumberOfDate(int64_t year, int month, int64_t day) {
+  static const int kDaysBeforeMonth[12] = {0,   31,  59,  90,  120, 151,
+                                           181, 212, 243, 273, 304, 334};
+  int index = month - 1;
+  int64_t daysBeforeMonth = kDaysBeforeMonth[index] + (index >= 2 && IsLeapYear(year) ? 1 : 0);
   int64_t daysBeforeYear = (year - 1970) * 365 + LeapYearsBefore(year) - LeapYearsBefore(1970);
   return daysBeforeYear + daysBeforeMonth + day;
 }

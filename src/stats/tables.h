@@ -77,18 +77,12 @@ NickRecord* FindNick(NickTable& table, std::string_view nick);
 // Creates the record of `nick` at the end of the table.
 // REQUIRES: FindNick does not find `nick`.
 NickRecord& AddNick(NickTable& table, std::string_view nick);
-// Removes the record of that name, compared without regard to case, if any.
-// Costs a pass over the whole table: many names go through MarkNick and
-// RemoveMarkedNicks instead.
-void RemoveNick(NickTable& table, std::string_view nick);
-
-// Removal of many nicks at once. MarkNick sets the flag of the record of
+// Removal of nicks, compared without regard to case. MarkNick sets the flag of the record of
 // that name, if any, in `marked` (one flag per record, grown to the table's
 // size); RemoveMarkedNicks then removes every marked record in one pass,
 // keeping the others in their order, and rebuilds the index once.
 void MarkNick(const NickTable& table, std::string_view nick, std::vector<bool>& marked);
 void RemoveMarkedNicks(NickTable& table, const std::vector<bool>& marked);
-
 
 // Finds a day by name, without regard to case. Above verbosity 1 every
 // record compared is reported, in table order.
@@ -99,6 +93,8 @@ DayRecord& AddDay(DayTable& table, std::string_view date);
 // Gregorian day count of a date text laid out as Www Mmm dd yyyy, or of an
 // ISO date yyyy-mm-dd; 1 for Thu Jan 01 1970 (1970-01-01).
 int64_t DayNumber(std::string_view date);
+// The same count for a calendar date: `month` 1 to 12, `day` 1 to 31.
+int64_t DayNumberOfDate(int64_t year, int month, int64_t day);
 
 // Sort orders: the table's name order (descending by name), the page's
 // activity order (most lines first) and the page's day order (the undated
