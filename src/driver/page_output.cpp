@@ -137,7 +137,7 @@ LinkStep FollowLink(const std::string& name, const struct stat& entry, PathWalk&
     StopAt(link, walk);
     return LinkStep::kStop;
   }
-  if (target[0] == '/') walk.current = "/";
+  if (target[0] == '/') walk.current.assign(1, '/');
   PushNames(target, walk);
   return LinkStep::kWalkOn;
 }
@@ -336,7 +336,7 @@ bool ResolvePagePath(const std::string& path, PagePath& into) {
   into = PagePath();
   PathWalk walk;
   PushNames(path, walk);
-  if (path.starts_with("/")) walk.current = "/";
+  if (path.starts_with("/")) walk.current.assign(1, '/');  // not = "/", on which g++ 12 -O3 warns falsely
   while (!walk.pending.empty()) {
     std::string name = std::move(walk.pending.back());
     walk.pending.pop_back();
