@@ -108,7 +108,8 @@ void ReadBatch(BatchSource& source, size_t targetBytes, LineBatch& batch) {
   }
 }
 
-size_t BatchFootprint(const LineBatch& batch) {
+// The memory a batch holds: its bytes and its line records.
+static size_t BatchFootprint(const LineBatch& batch) {
   return batch.bytes.capacity() + batch.lines.capacity() * sizeof(BatchLine);
 }
 

@@ -48,9 +48,6 @@ struct BatchSource {
 constexpr size_t kBytesPerBatchLine = 32;
 void ReadBatch(BatchSource& source, size_t targetBytes, LineBatch& batch);
 
-// The memory a batch holds: its bytes and its line records.
-size_t BatchFootprint(const LineBatch& batch);
-
 // Classifies every line of a batch.
 void ClassifyBatch(const LineTypeTable& table, LineBatch& batch);
 
