@@ -170,6 +170,14 @@ bool ReadOtherDefinition(std::string_view key, std::string_view value, FormatRea
   return true;
 }
 
+// The positions classification reads of a type's matches: the whole match
+// and every subexpression up to the last its part list names.
+int PositionsRead(const LineTypeEntry& entry) {
+  int last = 0;
+  for (int32_t group : entry.parts) last = std::max(last, static_cast<int>(group));
+  return last + 1;
+}
+
 void ReadDefinitionLine(char* line, FormatReading& reading, LineTypeTable& table) {
   if (char* comment = strchr(line, ';')) *comment = '\0';
   size_t length = strlen(line);
@@ -187,7 +195,7 @@ void ReadDefinitionLine(char* line, FormatReading& reading, LineTypeTable& table
     // Lines are classified by the own matcher wherever it takes the
     // expression; the file-name expression stays with regexec.
     if (reading.matcher == MatcherChoice::kOwn && entry.pattern.compiled && entry.own == nullptr) {
-      entry.own = CompileRegexMatcher(entry.expanded);
+      entry.own = CompileRegexMatcher(entry.expanded, PositionsRead(entry));
     }
   } else if (!ReadOtherDefinition(key, value, reading, table)) {
     fprintf(stderr, "Unrecognised line type %.*s\n", static_cast<int>(key.size()), key.data());
@@ -235,7 +243,7 @@ bool CopyLineTypeTable(const LineTypeTable& from, LineTypeTable& into) {
     if (regcomp(&copy.pattern.re, source.expanded.c_str(), REG_EXTENDED) != 0) return false;
     copy.pattern.compiled = true;
     copy.expanded = source.expanded;
-    if (source.own != nullptr) copy.own = CompileRegexMatcher(source.expanded);
+    if (source.own != nullptr) copy.own = CompileRegexMatcher(source.expanded, source.own->positions);
   }
   return true;
 }

@@ -4,11 +4,13 @@
 
 #include "regex/regex_tree.h"
 
-std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern) {
+std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern, int positions) {
   RegexTree tree;
   if (!ParseRegex(pattern, tree)) return nullptr;
   auto matcher = std::make_unique<RegexMatcher>();
   if (!BuildRegexProgram(tree, matcher->program)) return nullptr;
+  matcher->positions = positions <= 1 ? 1 : kRegexPositions;
+  if (matcher->program.innerEndAnchor && matcher->positions > 1) return nullptr;
   InitRegexSpanFinder(matcher->program, matcher->finder);
   return matcher;
 }
@@ -23,6 +25,12 @@ RegexOutcome RunRegexMatcher(RegexMatcher& matcher, const char* text, size_t len
   size_t start = 0, end = 0;
   RegexOutcome outcome = FindRegexSpan(matcher.finder, text, length, start, end);
   if (outcome != RegexOutcome::kMatch) return outcome;
+  if (matcher.positions == 1) {
+    for (int i = 0; i < kRegexPositions; ++i) positions[i].rm_so = positions[i].rm_eo = -1;
+    positions[0].rm_so = static_cast<regoff_t>(start);
+    positions[0].rm_eo = static_cast<regoff_t>(end);
+    return RegexOutcome::kMatch;
+  }
   if (!RecoverRegexParts(matcher.program, matcher.scratch, text, length, start, end, positions)) {
     return RegexOutcome::kUndecided;
   }

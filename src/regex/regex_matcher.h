@@ -24,13 +24,22 @@ struct RegexMatcher {
   RegexProgram program;
   RegexSpanFinder finder;
   RegexPartsScratch scratch;
+  // How many of the positions (the whole match first) the caller reads:
+  // 1 when it wants only the span, kRegexPositions when it wants every part.
+  int positions = kRegexPositions;
 };
 
-// Compiles `pattern` (extended syntax); nullptr when it is refused.
-std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern);
+// Compiles `pattern` (extended syntax) for a caller that reads the first
+// `positions` positions (1 to kRegexPositions); nullptr when it is refused.
+// An expression with a "$" that does not end it is taken only for the span
+// (`positions` 1): the parts the C library reports for it follow rules this
+// matcher does not reproduce.
+std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern,
+                                                  int positions = kRegexPositions);
 
 // Matches text[0, length), where `length` is the place of the text's first
 // zero byte. On kMatch, positions[0, kRegexPositions) hold the match and
-// subexpressions 1 to 11 as regexec reports them.
+// subexpressions 1 to 11 as regexec reports them; for a matcher compiled
+// for the span alone, positions 1 on hold -1.
 RegexOutcome RunRegexMatcher(RegexMatcher& matcher, const char* text, size_t length,
                              regmatch_t* positions);

@@ -200,6 +200,16 @@ bool HasInnerAnchors(const RegexTree& tree) {
   return anchors > 0;
 }
 
+// Whether the tree has a "$" other than one that ends the whole expression.
+bool HasInnerEndAnchor(const RegexTree& tree) {
+  int ends = 0;
+  for (const RegexNode& node : tree.nodes) ends += node.kind == RegexNodeKind::kLineEnd;
+  const RegexNode& root = tree.nodes[static_cast<size_t>(tree.root)];
+  int last = root.kind == RegexNodeKind::kConcat ? root.children.back() : tree.root;
+  ends -= tree.nodes[static_cast<size_t>(last)].kind == RegexNodeKind::kLineEnd;
+  return ends > 0;
+}
+
 }  // namespace
 
 bool BuildRegexProgram(const RegexTree& tree, RegexProgram& program) {
@@ -216,6 +226,7 @@ bool BuildRegexProgram(const RegexTree& tree, RegexProgram& program) {
   if (b.tooLarge || program.byteSets.size() > 255) return false;
   program.start = body.start;
   program.innerAnchors = HasInnerAnchors(tree);
+  program.innerEndAnchor = HasInnerEndAnchor(tree);
   for (size_t i = 0; i < program.steps.size(); ++i) {
     RegexStep& step = program.steps[i];
     if (step.kind != RegexStepKind::kSplit) continue;

@@ -48,6 +48,10 @@ struct RegexProgram {
   // "^" or "$" somewhere else than first and last in the expression: a
   // match may then end both through an anchor and without one.
   bool innerAnchors = false;
+  // A "$" somewhere else than last in the expression. Which way the C
+  // library then takes through the expression, and so which parts it
+  // reports, follows rules of its own; the span of the match does not.
+  bool innerEndAnchor = false;
 };
 
 // Compiles `tree`; false when the program would exceed kRegexMaxSteps.
