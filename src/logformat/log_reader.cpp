@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "logformat/classification.h"
 #include "logformat/date_shapes.h"
@@ -34,6 +35,7 @@ struct ReadingState {
   DateContext dates;    // the year for dates written without one
   std::string dayName;  // reused for the names of dates read into another shape
   std::string otherDayName;
+  std::vector<std::string> twinNames;  // reused for the other names of a day
 };
 
 bool PartGiven(const LineTypeTable& table, const LineMatch& match, int part) {
@@ -63,18 +65,41 @@ size_t FindOrAddDay(DayTable& days, std::string_view date, size_t currentDay, in
   return static_cast<size_t>(day - days.records.data());
 }
 
+// The day of the calendar day a day name names, when it was met before
+// under another of its names (looked up without diagnostics); null when it
+// was not, or the name is in neither day-name shape.
+DayRecord* FindTwinDay(DayTable& days, std::string_view name, ReadingState& state) {
+  DayNameTwins(name, state.twinNames);
+  for (const std::string& twin : state.twinNames) {
+    if (DayRecord* day = FindDay(days, twin, 0)) return day;
+  }
+  return nullptr;
+}
+
 // Makes the day a date text names the current day; a month and day with no
-// year known yet leave the current day as it is.
+// year known yet leave the current day as it is. A calendar day keeps the
+// name it was met under first, in whichever shape.
 void MoveToDayOf(std::string_view date, DayTable& days, int verbosity, ReadingState& state) {
   DayNaming naming = NameDayOfDate(date, state.dates, state.dayName);
   if (naming == DayNaming::kNoYear) return;
   if (naming == DayNaming::kAsWritten) {
+    bool current = state.currentDay < days.records.size() &&
+                   NamesEqualIgnoringCase(days.records[state.currentDay].name, date);
+    if (!current && FindDay(days, date, 0) == nullptr) {
+      if (DayRecord* day = FindTwinDay(days, date, state)) {
+        state.currentDay = static_cast<size_t>(day - days.records.data());
+        return;
+      }
+    }
     state.currentDay = FindOrAddDay(days, date, state.currentDay, verbosity);
     return;
   }
-  // A calendar day met before under its name in the other shape keeps it.
   OtherDayName(state.dayName, state.otherDayName);
-  if (DayRecord* day = FindDay(days, state.otherDayName, verbosity)) {
+  DayRecord* day = FindDay(days, state.otherDayName, verbosity);
+  if (day == nullptr && FindDay(days, state.dayName, 0) == nullptr) {
+    day = FindTwinDay(days, state.dayName, state);
+  }
+  if (day != nullptr) {
     state.currentDay = static_cast<size_t>(day - days.records.data());
     return;
   }
