@@ -13,7 +13,9 @@ LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
     // The own matcher gives what regexec gives; a line it leaves undecided
     // goes to regexec.
     RegexOutcome outcome = RegexOutcome::kUndecided;
-    if (entry.own != nullptr) outcome = RunRegexMatcher(*entry.own, line, length, match.positions);
+    if (entry.own != nullptr) {
+      outcome = RunRegexMatcher(*entry.own, *table.partsScratch, line, length, match.positions);
+    }
     if (outcome == RegexOutcome::kNoMatch) continue;
     errno = 0;
     int result = outcome == RegexOutcome::kMatch

@@ -65,6 +65,10 @@ struct LineTypeTable {
   // A "filename" definition: matched against a log file's name, its date
   // part names the day of the file's lines before any date inside it.
   LineTypeEntry fileName;
+  // The own matchers' buffers for the parts of a match, shared by all the
+  // types: one thread matches with a table at a time, so its memory for
+  // them is bounded per thread, whatever the number of types.
+  std::unique_ptr<RegexPartsScratch> partsScratch = std::make_unique<RegexPartsScratch>();
 };
 
 // The keyword of a line type or a line part, as the format file writes it.

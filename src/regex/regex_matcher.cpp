@@ -17,6 +17,11 @@ std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern, int 
 
 RegexOutcome RunRegexMatcher(RegexMatcher& matcher, const char* text, size_t length,
                              regmatch_t* positions) {
+  return RunRegexMatcher(matcher, matcher.scratch, text, length, positions);
+}
+
+RegexOutcome RunRegexMatcher(RegexMatcher& matcher, RegexPartsScratch& scratch, const char* text,
+                             size_t length, regmatch_t* positions) {
   // An anchor inside the expression also holds next to a newline in the
   // C library, by rules this matcher does not follow.
   if (matcher.program.innerAnchors && memchr(text, '\n', length) != nullptr) {
@@ -31,7 +36,7 @@ RegexOutcome RunRegexMatcher(RegexMatcher& matcher, const char* text, size_t len
     positions[0].rm_eo = static_cast<regoff_t>(end);
     return RegexOutcome::kMatch;
   }
-  if (!RecoverRegexParts(matcher.program, matcher.scratch, text, length, start, end, positions)) {
+  if (!RecoverRegexParts(matcher.program, scratch, text, length, start, end, positions)) {
     return RegexOutcome::kUndecided;
   }
   return RegexOutcome::kMatch;

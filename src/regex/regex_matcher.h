@@ -23,7 +23,7 @@
 struct RegexMatcher {
   RegexProgram program;
   RegexSpanFinder finder;
-  RegexPartsScratch scratch;
+  RegexPartsScratch scratch;  // for callers that share none
   // How many of the positions (the whole match first) the caller reads:
   // 1 when it wants only the span, kRegexPositions when it wants every part.
   int positions = kRegexPositions;
@@ -43,3 +43,8 @@ std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern,
 // for the span alone, positions 1 on hold -1.
 RegexOutcome RunRegexMatcher(RegexMatcher& matcher, const char* text, size_t length,
                              regmatch_t* positions);
+// The same with buffers for the parts that the caller shares among the
+// expressions one thread matches, so that their memory is bounded per
+// thread rather than per expression.
+RegexOutcome RunRegexMatcher(RegexMatcher& matcher, RegexPartsScratch& scratch, const char* text,
+                             size_t length, regmatch_t* positions);
