@@ -12,6 +12,14 @@ std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern, int 
   matcher->positions = positions <= 1 ? 1 : kRegexPositions;
   if (matcher->program.innerEndAnchor && matcher->positions > 1) return nullptr;
   InitRegexSpanFinder(matcher->program, matcher->finder);
+  if (!matcher->finder.anchoredAtStart) {
+    auto reversed = std::make_unique<RegexProgram>();
+    if (BuildReversedRegexProgram(tree, *reversed)) {
+      matcher->reverseFinder = std::make_unique<RegexSpanFinder>();
+      InitRegexSpanFinder(*reversed, *matcher->reverseFinder);
+      matcher->reversed = std::move(reversed);
+    }
+  }
   return matcher;
 }
 
@@ -28,7 +36,8 @@ RegexOutcome RunRegexMatcher(RegexMatcher& matcher, RegexPartsScratch& scratch, 
     return RegexOutcome::kUndecided;
   }
   size_t start = 0, end = 0;
-  RegexOutcome outcome = FindRegexSpan(matcher.finder, text, length, start, end);
+  RegexOutcome outcome =
+      FindRegexSpan(matcher.finder, matcher.reverseFinder.get(), text, length, start, end);
   if (outcome != RegexOutcome::kMatch) return outcome;
   if (matcher.positions == 1) {
     for (int i = 0; i < kRegexPositions; ++i) positions[i].rm_so = positions[i].rm_eo = -1;

@@ -23,6 +23,11 @@
 struct RegexMatcher {
   RegexProgram program;
   RegexSpanFinder finder;
+  // For expressions that may match after the line's first position: the
+  // reversed expression, which finds where the leftmost match begins in
+  // one backward scan. Null when it is not needed or could not be built.
+  std::unique_ptr<RegexProgram> reversed;
+  std::unique_ptr<RegexSpanFinder> reverseFinder;
   RegexPartsScratch scratch;  // for callers that share none
   // How many of the positions (the whole match first) the caller reads:
   // 1 when it wants only the span, kRegexPositions when it wants every part.

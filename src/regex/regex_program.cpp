@@ -1,5 +1,6 @@
 #include "regex/regex_program.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -235,4 +236,35 @@ bool BuildRegexProgram(const RegexTree& tree, RegexProgram& program) {
   }
   ComputeByteClasses(program);
   return true;
+}
+
+bool BuildReversedRegexProgram(const RegexTree& tree, RegexProgram& program) {
+  RegexTree reversed = tree;
+  for (RegexNode& node : reversed.nodes) {
+    if (node.kind == RegexNodeKind::kConcat) {
+      std::reverse(node.children.begin(), node.children.end());
+    } else if (node.kind == RegexNodeKind::kLineStart) {
+      node.kind = RegexNodeKind::kLineEnd;
+    } else if (node.kind == RegexNodeKind::kLineEnd) {
+      node.kind = RegexNodeKind::kLineStart;
+    }
+  }
+  // ".*" first, so that a match may end anywhere after the scan's start.
+  RegexNode any;
+  any.kind = RegexNodeKind::kBytes;
+  any.bytes.set();
+  any.bytes.reset(0);
+  reversed.nodes.push_back(any);
+  RegexNode loop;
+  loop.kind = RegexNodeKind::kRepeat;
+  loop.minCount = 0;
+  loop.maxCount = -1;
+  loop.children.push_back(static_cast<int>(reversed.nodes.size() - 1));
+  reversed.nodes.push_back(loop);
+  RegexNode concat;
+  concat.kind = RegexNodeKind::kConcat;
+  concat.children = {static_cast<int>(reversed.nodes.size() - 1), reversed.root};
+  reversed.nodes.push_back(concat);
+  reversed.root = static_cast<int>(reversed.nodes.size() - 1);
+  return BuildRegexProgram(reversed, program);
 }

@@ -56,3 +56,9 @@ struct RegexProgram {
 
 // Compiles `tree`; false when the program would exceed kRegexMaxSteps.
 bool BuildRegexProgram(const RegexTree& tree, RegexProgram& program);
+
+// Compiles the expression of `tree` read backwards ("^" and "$" trading
+// places) and preceded by ".*": run over a text from its end, its
+// automaton accepts at every position where a match of `tree` begins.
+// Only for finding spans: its subexpressions mean nothing.
+bool BuildReversedRegexProgram(const RegexTree& tree, RegexProgram& program);
