@@ -92,6 +92,14 @@ TEST(RegexMatcher, GivesTheCLibrarysPositions) {
       if (result != "undecided") {
         EXPECT_EQ(result, theirs) << c.expression << " on " << c.line;
       }
+      // The same with the backward scan for the leftmost start at once.
+      if (ours->reverseFinder != nullptr) {
+        ours->finder.searchBudget = 0;
+        result = Ours(*ours, c.line);
+        if (result != "undecided") {
+          EXPECT_EQ(result, theirs) << c.expression << " on " << c.line << ", backward scan";
+        }
+      }
     }
     // Taken for the span alone, an expression gives the whole match.
     std::unique_ptr<RegexMatcher> span = CompileRegexMatcher(c.expression, 1);

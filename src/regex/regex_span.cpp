@@ -216,7 +216,8 @@ RegexOutcome FindRegexSpan(RegexSpanFinder& finder, RegexSpanFinder* reverse, co
   // Trying every start costs time that grows with the square of the line
   // in the worst case; past this much work the reversed automaton takes
   // over, or without it the line is left undecided.
-  const size_t budget = (reverse != nullptr ? 4 : 32) * length + 4096;
+  const size_t budget = reverse == nullptr ? 32 * length + 4096
+                                            : (finder.searchBudget == 0 ? 0 : 4 * length + finder.searchBudget);
   size_t work = 0;
   for (size_t start = 0; start <= length; ++start) {
     if (start > 0 && finder.anchoredAtStart) break;

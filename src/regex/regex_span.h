@@ -50,6 +50,10 @@ struct RegexSpanFinder {
   size_t cacheBytes = 0;
   uint64_t buildWork = 0;
   uint64_t scannedBytes = 0;
+  // The work an unanchored search may spend trying starts, beyond a few
+  // bytes per byte of the line, before the reversed automaton takes over;
+  // 0 hands every unanchored search over at once (for checking that scan).
+  size_t searchBudget = 4096;
 };
 
 enum class RegexOutcome { kNoMatch, kMatch, kUndecided };
