@@ -235,6 +235,24 @@ TEST(ParallelClassificationTest, OneAndFourWorkersGiveTheSameRun) {
   };
   int index = 0;
   std::vector<Case> all(std::begin(cases), std::end(cases));
+  // Many daily files through the one pool of the run, small ones (read and
+  // classified by the reading thread) between large ones (by the workers),
+  // a missing one, and one that ends the run with a bad hour while files
+  // are still to come.
+  std::string daily;
+  for (int day = 1; day <= 60; ++day) {
+    std::string name = dir + "/daily-" + std::to_string(day) + ".log";
+    std::ofstream out(name, std::ios::binary);
+    out << "--- Day changed Mon Apr " << (day % 28 + 1) << " 2002\n";
+    for (int i = 0; i < day * 7; ++i) {
+      out << (i % 24) << ":00 <n" << (i * day % 13) << "> line " << i << " of day " << day << "?\n";
+      if (i % 11 == 0) out << "unmatched " << i << "\n";
+    }
+    daily += " " + name;
+    if (day % 20 == 0) daily += " " + log + " " + dir + "/daily-missing.log";
+  }
+  all.push_back({"-v -p " + format + daily, 0});
+  all.push_back({"-v -p " + format + daily + " " + badLog + daily, 255});
   // Every bundled format on its sample log, verbosely.
   for (const char* name : {"irssi", "weechat", "hexchat", "hexchat-iso", "mirc", "limnoria",
                            "xchat"}) {

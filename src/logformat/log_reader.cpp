@@ -208,6 +208,8 @@ bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const
 namespace {
 
 constexpr size_t kSingleThreadBatch = 256 * 1024;
+// With workers, the caller's first batch of a file is as large as theirs.
+constexpr size_t kPoolFirstBatch = 1024 * 1024;
 
 // Takes the lines of one classified batch in order. Returns false when the
 // run must end: a bad hour, or a read error after the batch's lines.
@@ -235,11 +237,20 @@ bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
   return true;
 }
 
+// Ends the pool's reading of a file whichever way its reading ends, so that
+// no worker reads the stream once the caller may close it.
+struct PoolFileGuard {
+  ClassifierPool* pool = nullptr;
+  ~PoolFileGuard() {
+    if (pool != nullptr) EndPoolFile(*pool);
+  }
+};
+
 }  // namespace
 
 bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
                   uint64_t& processedBytes, StatsStore& store, int workers,
-                  LogFileReading* file) {
+                  LogFileReading* file, ClassifierPool* pool) {
   LogFileReading unnamed;
   LogFileReading& reading = file != nullptr ? *file : unnamed;
   ReadingState state;
@@ -248,20 +259,39 @@ bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& 
   state.currentDay = static_cast<size_t>(undated - store.days.records.data());
   StartOnDayOfFileName(table.fileName, reading.name, store.days, config.verbosity, state);
 
-  workers = AffordableWorkers(table, workers);
-  auto classifier = StartParallelClassifier(in, table, workers);
-  while (classifier) {
-    const LineBatch& batch = NextClassifiedBatch(*classifier);
-    if (!ConsumeBatch(batch, table, config, processedBytes, store, state, reading)) return false;
-    if (batch.endOfStream) return true;
+  // A pool for this file alone when the caller has none for the run.
+  ClassifierPoolHandle ownPool(nullptr, nullptr);
+  if (pool == nullptr) {
+    ownPool = StartClassifierPool(table, AffordablePoolWorkers(table, workers));
+    pool = ownPool.get();
   }
+  // The first batch is read and classified here: a file that fits in it
+  // (a daily log) costs the workers nothing, and a larger one is read on
+  // by them meanwhile.
+  bool parallel = PoolHasWorkers(*pool);
   BatchSource source;
   source.in = in;
-  LineBatch batch;
+  LineBatch& first = CallerBatch(*pool);
+  ReadBatch(source, parallel ? kPoolFirstBatch : kSingleThreadBatch, first);
+  PoolFileGuard guard;
+  if (parallel && !first.endOfStream) {
+    ClassifyNextFile(*pool, std::move(source));
+    guard.pool = pool;
+  } else {
+    parallel = false;
+  }
+  ClassifyCallerBatch(*pool, table, first);
+  if (!ConsumeBatch(first, table, config, processedBytes, store, state, reading)) return false;
+  if (first.endOfStream) return true;
   for (;;) {
-    ReadBatch(source, kSingleThreadBatch, batch);
-    ClassifyBatch(table, batch);
-    if (!ConsumeBatch(batch, table, config, processedBytes, store, state, reading)) return false;
-    if (batch.endOfStream) return true;
+    LineBatch* batch = &first;
+    if (parallel) {
+      batch = &NextClassifiedBatch(*pool);
+    } else {
+      ReadBatch(source, kSingleThreadBatch, first);
+      ClassifyBatch(table, first);
+    }
+    if (!ConsumeBatch(*batch, table, config, processedBytes, store, state, reading)) return false;
+    if (batch->endOfStream) return true;
   }
 }

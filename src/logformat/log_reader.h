@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "logformat/format_file.h"
+#include "logformat/line_batches.h"
 #include "stats/accounting.h"
 #include "stats/stats_store.h"
 
@@ -30,6 +31,9 @@ struct LogFileReading {
 // order on the calling thread, so the outcome is the same. Throws
 // std::bad_alloc when memory runs out.
 // The recent lines that kicks quote start empty in every file.
+// `pool`, when given, classifies with its workers (compiled once for the
+// run) and `workers` is not looked at; without one, a pool of up to
+// `workers` threads is started for this file alone.
 bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
                   uint64_t& processedBytes, StatsStore& store, int workers = 1,
-                  LogFileReading* file = nullptr);
+                  LogFileReading* file = nullptr, ClassifierPool* pool = nullptr);
