@@ -172,12 +172,13 @@ bool SearchPath(PathSearch& s, uint64_t bits) {
   return false;
 }
 
-void ReleaseLargeScratch(RegexPartsScratch& scratch) {
-  if (scratch.visited.capacity() * sizeof(uint64_t) > kRegexKeptScratchBytes) {
-    std::vector<uint64_t>().swap(scratch.visited);
-  }
-  if (scratch.path.capacity() * sizeof(RegexPathFrame) > kRegexKeptScratchBytes) {
-    std::vector<RegexPathFrame>().swap(scratch.path);
+// A long span's path may grow large: its room is taken at the bound at
+// once, where growing step by step would hold the old and the new copy at
+// each doubling. Only the frames used take memory.
+void ReserveForSpan(RegexPartsScratch& scratch, uint32_t spanLength) {
+  constexpr uint32_t kLongSpan = 4096;
+  if (spanLength >= kLongSpan && scratch.path.capacity() < kRegexMaxPathFrames) {
+    scratch.path.reserve(kRegexMaxPathFrames);
   }
 }
 
@@ -198,11 +199,11 @@ bool RecoverRegexParts(const RegexProgram& program, RegexPartsScratch& scratch, 
   s.marksPerStep = program.innerAnchors ? 2 : 1;
   uint64_t bits = (static_cast<uint64_t>(end - start) + 1) * s.stepCount * s.marksPerStep;
   if (bits > kRegexMaxVisitedBits) return false;
+  ReserveForSpan(scratch, s.spanLength);
   if (!program.innerAnchors) {
     s.accept = PathSearch::kAnyWay;
     bool found = SearchPath(s, bits);
     if (found) RecordPositions(program, scratch.path, start, end, positions);
-    ReleaseLargeScratch(scratch);
     return found;
   }
   // The C library tells an end reached through an anchor from a plain one,
@@ -215,6 +216,5 @@ bool RecoverRegexParts(const RegexProgram& program, RegexPartsScratch& scratch, 
   bool anchored = SearchPath(s, bits);
   bool decided = plain != anchored && !s.pathTooLong;
   if (decided && anchored) RecordPositions(program, scratch.path, start, end, positions);
-  ReleaseLargeScratch(scratch);
   return decided;
 }

@@ -14,16 +14,13 @@
 
 // The search marks every (step, position) it has tried (and, for programs
 // with inner anchors, whether an anchor was passed), so it stays linear in
-// the span; spans whose marks would take more than this many bits (2 MiB)
+// the span; spans whose marks would take more than this many bits (4 MiB)
 // are left to the C library. Together with the path's bound below, this
 // bounds the memory of the search whatever the program and the line.
-constexpr uint64_t kRegexMaxVisitedBits = uint64_t{16} << 20;
+constexpr uint64_t kRegexMaxVisitedBits = uint64_t{32} << 20;
 // The way being tried is kept as a path of frames; one longer than this
-// (2 MiB of frames) leaves the line to the C library too.
-constexpr size_t kRegexMaxPathFrames = size_t{1} << 17;
-// Buffers grown past this for one long span give their memory back
-// afterwards, so that an idle scratch holds little.
-constexpr size_t kRegexKeptScratchBytes = size_t{256} << 10;
+// (4 MiB of frames) leaves the line to the C library too.
+constexpr size_t kRegexMaxPathFrames = size_t{1} << 18;
 
 struct RegexPathFrame {
   int step = 0;
