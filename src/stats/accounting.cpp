@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "stats/nick_lookup.h"
 #include "stats/text_basics.h"
 
 // A line's accounting takes the parts its type gives. A step that needs a
@@ -72,7 +73,7 @@ void AccountSpokenLine(const LineFacts& facts, StatsStore& store, const Accounti
   if (isText && speaker != nullptr && message) {
     std::string_view addressee = Addressee(*message);
     if (!addressee.empty()) {
-      const NickRecord* addressed = FindNick(store.nicks, addressee);
+      const NickRecord* addressed = KnownNickOf(store, addressee);
       if (addressed != nullptr && (addressed->flags & LAST_LINE_ASKED)) ++speaker->answers;
     }
   }
@@ -108,9 +109,7 @@ void AccountKick(const LineFacts& facts, StatsStore& store, const AccountingConf
   // The kicker is counted first: adding the kicked nick may move every record.
   if (facts.speaker != nullptr) ++facts.speaker->kicksGiven;
   if (parts.otherNick) {
-    NickRecord* kicked = FindNick(store.nicks, *parts.otherNick);
-    if (kicked == nullptr) kicked = &AddNick(store.nicks, *parts.otherNick);
-    ++kicked->timesKicked;
+    ++NickOf(store, *parts.otherNick).timesKicked;
   }
   if (!parts.nick || !parts.message) return;
   if (IgnorePatternMatches(config.kickIgnore, *parts.message, scratch.ignoreText)) return;
@@ -159,6 +158,24 @@ void AccountLine(const LineFacts& facts, StatsStore& store, const AccountingConf
       break;
     default:  // parts, and the types that are never accounted
       break;
+  }
+}
+
+void CountMonologueRun(MonologueRun& run, const NickTable& nicks, NickRecord* speaker) {
+  if (speaker == nullptr) {
+    run.previousSpeaker = -1;
+    run.counter = 0;
+    return;
+  }
+  ptrdiff_t position = speaker - nicks.records.data();
+  if (run.previousSpeaker != position) {
+    run.previousSpeaker = position;
+    run.counter = 0;
+  } else if (run.counter > 7) {
+    ++speaker->monologues;
+    run.counter = 0;
+  } else {
+    ++run.counter;
   }
 }
 
