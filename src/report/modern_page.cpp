@@ -63,9 +63,9 @@ void WriteSummary(FILE* out, const PageStyle& style, const PageFacts& facts,
           pageTimeText.c_str(), static_cast<long>(days), static_cast<int>(facts.persons),
           EscapedText(style.channame).c_str());
   if (facts.currentTopic != nullptr) {
-    fputs("<p>The current topic is <b>", out);
+    fputs("<p>The current topic is <span class=\"tp\">", out);
     RenderText(out, *facts.currentTopic, TextMarkup::kHtml5);
-    fputs("</b></p>\n", out);
+    fputs("</span></p>\n", out);
   }
   const DayRecord* quoteDay = facts.quoteDay;
   if (quoteDay != nullptr && quoteDay->quote.text && !quoteDay->quote.text->empty()) {

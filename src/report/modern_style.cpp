@@ -26,7 +26,7 @@ constexpr const char* kStyleRules =
     "h3{font-size:1rem;margin:0 0 .4rem}\n"
     "h2 a{text-decoration:none}h2 a:hover::after,h2 a:focus::after{content:\" #\";opacity:.6}\n"
     "nav{display:flex;flex-wrap:wrap;gap:.2rem 1rem;font-size:.9rem;margin:.6rem 0}\n"
-    ".sum p{margin:.2rem 0}.rnd{font-weight:bold;font-style:italic}.note{margin:.2rem 0 .8rem}\n"
+    ".sum p{margin:.2rem 0}.tp{font-weight:bold}.rnd{font-weight:bold;font-style:italic}.note{margin:.2rem 0 .8rem}\n"
     "figure{margin:0}figcaption{font-size:.85rem;margin-top:.4rem}\n"
     ".bars{display:flex;height:12rem;border-bottom:1px solid var(--line)}\n"
     ".c{flex:1 1 0;min-width:0;display:flex;flex-direction:column-reverse;align-items:center}\n"
