@@ -38,7 +38,7 @@ void WriteDayColumns(FILE* out, const DayBuckets& chart) {
   if (chart.haveUndated) WriteDayColumn(out, "c u", "Without a date", chart.undated, chartMax);
   const size_t busiest = BusiestBucket(chart.buckets);
   const size_t quietest = QuietestBucket(chart.buckets);
-  const bool marked = chart.buckets.size() > 1;
+  const bool marked = chart.buckets.size() > 2;
   for (size_t i = 0; i < chart.buckets.size(); ++i) {
     const char* kind = !marked ? "c" : i == busiest ? "c top" : i == quietest ? "c low" : "c";
     WriteDayColumn(out, kind, BucketLabel(chart.buckets[i].firstDay, chart.size),
@@ -77,7 +77,7 @@ void WriteCaption(FILE* out, const DayBuckets& chart) {
   }
   if (chart.haveUndated) fputs("The first column holds the lines without a date. ", out);
   fputs("Each column stacks its lines by quarter of the day (number of lines / 6 hours).", out);
-  if (buckets.size() > 1) {
+  if (buckets.size() > 2) {
     const ChartBucket& busiest = buckets[BusiestBucket(buckets)];
     const ChartBucket& quietest = buckets[QuietestBucket(buckets)];
     fprintf(out, " Busiest %s (shaded): %s, %lld lines; quietest (grey): %s, %lld lines.", noun,
