@@ -1,6 +1,7 @@
 #include "report/page.h"
 
 #include "report/modern_page.h"
+#include "report/modern_style.h"
 
 #include "stats/nick_lookup.h"
 
@@ -381,6 +382,31 @@ TEST_F(ReportPage, ModernPageShowsTheSameDrawsAndDrawsNothing) {
     ASSERT_NE(found, std::string::npos) << section;
     at = found;
   }
+}
+
+// Colours and fonts from the settings go into the modern page's style
+// sheet; nothing in them can end a declaration or the style element.
+TEST_F(ReportPage, ModernStyleSheetKeepsSettingsInsideTheirDeclarations) {
+  EXPECT_EQ(CssColour("E0E0F0"), "E0E0F0");
+  EXPECT_EQ(CssColour("abc"), "abc");
+  for (const char* bad : {"", "red", "12345", "1234567", "0;}x{", "</st"}) {
+    EXPECT_EQ(CssColour(bad), "808080") << bad;
+  }
+  EXPECT_EQ(CssFontName("Times New Roman"), "\"Times New Roman\",");
+  EXPECT_EQ(CssFontName("a\";}</style><b>"), "\"astyleb\",");
+  EXPECT_EQ(CssFontName("  "), "");
+  EXPECT_EQ(CssFontName(""), "");
+
+  StatsStore store;
+  AddDay(store.days, "Unknown");
+  for (SettingEntry& entry : settings_.entries) {
+    if (std::string(entry.key) == "page_bg") entry.value = "}</st";
+    if (std::string(entry.key) == "font2") entry.value = "x\"}</style>";
+  }
+  const std::string page = Write(store, PageLayout::kModern);
+  EXPECT_NE(page.find(":root{--s-bg:#808080;"), std::string::npos);
+  EXPECT_NE(page.find("--f2:\"xstyle\",system-ui,sans-serif;"), std::string::npos);
+  EXPECT_EQ(page.find("</style>"), page.rfind("</style>"));
 }
 
 }  // namespace
