@@ -4,6 +4,9 @@
 #include <cstring>
 #include <new>
 
+// The own matcher fills as many positions as regexec is asked for.
+static_assert(kRegexPositions == kMatchPositions);
+
 LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
   LineMatch match;
   size_t length = strlen(line);

@@ -67,10 +67,11 @@ size_t FillBytes(BatchSource& source, size_t targetBytes, std::vector<char>& byt
   bool haveNewline = used > 0 && memchr(bytes.data(), '\n', used) != nullptr;
   while (!source.finished && (used < targetBytes || !haveNewline)) {
     bytes.resize(used + kReadChunk + 1);
-    size_t got = fread(bytes.data() + used, 1, kReadChunk, source.in);
+    int error = 0;
+    size_t got = source.bytes.read(source.bytes.handle, bytes.data() + used, kReadChunk, error);
     if (got == 0) {
       source.finished = true;
-      if (ferror(source.in)) source.readErrno = errno != 0 ? errno : EIO;
+      source.readErrno = error;
       break;
     }
     got = DropBytesAfterZero(source.droppingToNewline, bytes.data() + used, got);

@@ -9,8 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "logformat/format_file.h"
+#include "logformat/byte_source.h"
 #include "logformat/classification.h"
+#include "logformat/format_file.h"
 
 // One line of a batch: its text is zero-terminated in the batch's bytes,
 // newline and ANSI sequences removed.
@@ -30,9 +31,9 @@ struct LineBatch {
   bool endOfStream = false;  // no lines follow this batch
 };
 
-// Reads a stream into batches; a line never spans two batches.
+// Reads a byte source into batches; a line never spans two batches.
 struct BatchSource {
-  FILE* in = nullptr;
+  ByteSource bytes;
   std::vector<char> carry;  // lines, or the start of one, not yet handed out
   bool finished = false;
   // The line being read has had a zero byte: its text has ended, so the

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "logformat/byte_source.h"
 #include "logformat/format_file.h"
 #include "logformat/line_batches.h"
 #include "stats/accounting.h"
@@ -23,7 +24,7 @@ struct LogFileReading {
   uint64_t linesOfType[kLineTypeCount] = {};
 };
 
-// Reads `in` to its end, adding every byte read to `processedBytes`.
+// Reads `bytes` to their end, adding every byte read to `processedBytes`.
 // Returns false after a bad hour or a read error, when the message is
 // already written and the run must end with status 255. With more than one
 // worker, lines are classified on up to that many threads (fewer for a
@@ -34,6 +35,7 @@ struct LogFileReading {
 // `pool`, when given, classifies with its workers (compiled once for the
 // run) and `workers` is not looked at; without one, a pool of up to
 // `workers` threads is started for this file alone.
-bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
+bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table,
+                  const AccountingConfig& config,
                   uint64_t& processedBytes, StatsStore& store, int workers = 1,
                   LogFileReading* file = nullptr, ClassifierPool* pool = nullptr);

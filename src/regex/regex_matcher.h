@@ -20,6 +20,8 @@
 
 // Everything one compiled expression needs. Matching changes the
 // automaton's cache and the scratch buffers, so each thread needs its own.
+// The span finder points at the program beside it, so a matcher is never
+// copied or moved: it lives where CompileRegexMatcher made it.
 struct RegexMatcher {
   RegexProgram program;
   RegexSpanFinder finder;
@@ -32,6 +34,10 @@ struct RegexMatcher {
   // How many of the positions (the whole match first) the caller reads:
   // 1 when it wants only the span, kRegexPositions when it wants every part.
   int positions = kRegexPositions;
+
+  RegexMatcher() = default;
+  RegexMatcher(const RegexMatcher&) = delete;
+  RegexMatcher& operator=(const RegexMatcher&) = delete;
 };
 
 // Compiles `pattern` (extended syntax) for a caller that reads the first
