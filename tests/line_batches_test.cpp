@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -167,8 +169,20 @@ std::string ReadFile(const std::string& path) {
   return buffer.str();
 }
 
+// A folder of this test's own under the temporary folder, so that runs of
+// the suite side by side (plain and sanitized, or in two checkouts) never
+// share files.
+const std::string& OwnTempDir() {
+  static const std::string dir = [] {
+    std::string pattern = testing::TempDir() + "tallywick-threads-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) return testing::TempDir();
+    return pattern;
+  }();
+  return dir;
+}
+
 RunResult RunWithThreads(const std::string& args, int threads, const std::string& tag) {
-  std::string dir = testing::TempDir();
+  std::string dir = OwnTempDir();
   std::string page = dir + "/threads-page-" + tag + ".html";
   std::string out = dir + "/threads-out-" + tag, err = dir + "/threads-err-" + tag;
   std::string command = "SOURCE_DATE_EPOCH=1000000000 TZ=UTC TALLYWICK_THREADS=" +
@@ -218,7 +232,7 @@ std::string GeneratedLog(bool withBadHour) {
 }
 
 TEST(ParallelClassificationTest, OneAndFourWorkersGiveTheSameRun) {
-  std::string dir = testing::TempDir();
+  std::string dir = OwnTempDir();
   std::string log = dir + "/threads.log", badLog = dir + "/threads-bad.log";
   std::ofstream(log, std::ios::binary) << GeneratedLog(false);
   std::ofstream(badLog, std::ios::binary) << GeneratedLog(true);
@@ -280,6 +294,10 @@ TEST(ParallelClassificationTest, OneAndFourWorkersGiveTheSameRun) {
     if (c.status == 0) {
       EXPECT_GT(one.page.size(), 5000u);
     }
+  }
+  if (dir != testing::TempDir()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
   }
 }
 
