@@ -6,14 +6,16 @@
 #   1. Unanchored search: a "text" type without "^" (x.*y, which nearly
 #      matches from every position) over one line of x of 50, 200 and 800
 #      KB (UNANCHORED_SIZES): the time should grow with the line, not with
-#      its square.
+#      its square. regexec, which does grow with the square, only at the
+#      sizes of UNANCHORED_LIBC_SIZES (default 50).
 #   2. Memory of the parts search: every type "^L(a|a|...|a|X)+$" (100
 #      branches) over 550 KB of lines of 50,000 "a", at one and four threads.
 #   3. A thrashing automaton: "(a|b)*a(a|b){11}" needs 4,096 states, twice
-#      what the cache holds, over 2,000 lines of 4,000 random a and b.
+#      what the cache holds, over UNANCHORED_LINES (default 200) lines of
+#      4,000 random a and b.
 #   4. A program near the step limit ("^[ab]{255}" 15 times, "[ab]{174}c":
-#      3,999 steps) over 2,000 lines of 4,000 a and b, each position a state
-#      of its own.
+#      3,999 steps) over UNANCHORED_LINES lines of 4,000 a and b, each
+#      position a state of its own.
 #
 # Environment: UNANCHORED_SECTIONS (default "1 2 3 4"), JOBS (build jobs,
 # default 2), UNANCHORED_PROGRAM (a built program to measure instead of
@@ -25,6 +27,8 @@ BUILD="$ROOT/build-bench"
 DATA="$ROOT/bench/data/crafted"
 RUNS="${UNANCHORED_RUNS:-3}"
 SIZES="${UNANCHORED_SIZES:-50 200 800}"
+LIBC_SIZES="${UNANCHORED_LIBC_SIZES:-50}"
+CRAFTED_LINES="${UNANCHORED_LINES:-200}"
 SECTIONS="${UNANCHORED_SECTIONS:-1 2 3 4}"
 section() { [[ " $SECTIONS " == *" $1 "* ]]; }
 
@@ -90,7 +94,13 @@ if section 1; then
   for kb in $SIZES; do
     head -c $((kb * 1000)) /dev/zero | tr '\0' x >"$DATA/unanchored-$kb.log"
     echo >>"$DATA/unanchored-$kb.log"
-    both "x.*y, one line of $kb KB" 1 "$DATA/unanchored.txt" "$DATA/unanchored-$kb.log"
+    measure "x.*y, one line of $kb KB, own" env TALLYWICK_THREADS=1 \
+      "$PROGRAM" -p "$DATA/unanchored.txt" -o /dev/null "$DATA/unanchored-$kb.log"
+    # regexec's time grows with the square of the line: minutes at 200 KB.
+    if [[ " $LIBC_SIZES " == *" $kb "* ]]; then
+      measure "x.*y, one line of $kb KB, libc" env TALLYWICK_THREADS=1 TALLYWICK_MATCHER=libc \
+        "$PROGRAM" -p "$DATA/unanchored.txt" -o /dev/null "$DATA/unanchored-$kb.log"
+    fi
   done
 fi
 
@@ -105,18 +115,18 @@ fi
 
 if section 3; then
   format "$DATA/thrash.txt" '(a|b)*a(a|b)(a|b)(a|b)(a|b)(a|b)(a|b)(a|b)(a|b)(a|b)(a|b)(a|b)c'
-  awk 'BEGIN { srand(7); for (l = 0; l < 2000; l++) { s = "";
+  awk -v lines="$CRAFTED_LINES" 'BEGIN { srand(7); for (l = 0; l < lines; l++) { s = "";
                for (i = 0; i < 4000; i++) s = s (rand() < 0.5 ? "a" : "b"); print s } }' \
     >"$DATA/thrash.log"
-  both "4096 states, 2000 lines of 4000 B" 1 "$DATA/thrash.txt" "$DATA/thrash.log"
+  both "4096 states, $CRAFTED_LINES lines of 4000 B" 1 "$DATA/thrash.txt" "$DATA/thrash.log"
 fi
 
 if section 4; then
   steps="$(printf '[ab]{255}%.0s' $(seq 15))[ab]{174}c"
   format "$DATA/steps.txt" "^$steps"
-  awk 'BEGIN { srand(11); for (l = 0; l < 2000; l++) { s = "";
+  awk -v lines="$CRAFTED_LINES" 'BEGIN { srand(11); for (l = 0; l < lines; l++) { s = "";
                for (i = 0; i < 4000; i++) s = s (rand() < 0.5 ? "a" : "b"); print s } }' \
     >"$DATA/steps.log"
-  both "~4000 steps, 2000 lines of 4000 B" 1 "$DATA/steps.txt" "$DATA/steps.log"
+  both "~4000 steps, $CRAFTED_LINES lines of 4000 B" 1 "$DATA/steps.txt" "$DATA/steps.log"
 fi
 echo
