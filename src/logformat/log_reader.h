@@ -20,6 +20,8 @@ struct LogFileReading {
   // Lines by the type that matched them; kTypeNull counts the lines that no
   // type matched.
   uint64_t linesOfType[kLineTypeCount] = {};
+  // Of the unmatched lines, those the format's "misfit" definition matched.
+  uint64_t misfits = 0;
 };
 
 // Reads `in` to its end, adding every byte read to `processedBytes`.
