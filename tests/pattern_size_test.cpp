@@ -119,6 +119,8 @@ TEST(PatternSize, StackedAndNestedRepetitionsAreTooLarge) {
   EXPECT_FALSE(tooLarge("a++++++++++"));
 }
 
+// The formats that read every language of their client hold long
+// alternations of words, a few thousand pieces: still a tenth of the limit.
 TEST(PatternSize, EveryBundledFormatIsFarBelowTheLimit) {
   int expressions = 0;
   for (const auto& file :
@@ -130,7 +132,7 @@ TEST(PatternSize, EveryBundledFormatIsFarBelowTheLimit) {
       if (line.empty() || line[0] == ';' || equals == std::string::npos) continue;
       std::string expression = line.substr(equals + 1, line.find(',', equals) - equals - 1);
       std::string pattern = ExpandFormatMacros(expression);
-      EXPECT_LT(Extended(pattern), 1000u) << file.path() << ": " << line;
+      EXPECT_LT(Extended(pattern), 5000u) << file.path() << ": " << line;
       EXPECT_LT(Optional(pattern), 50u) << file.path() << ": " << line;
       EXPECT_LE(EstimatePatternSize(pattern, PatternSyntax::kExtended).emptyRepeats, 1u)
           << file.path() << ": " << line;
