@@ -43,7 +43,7 @@ bool ReadFiles(const LineTypeTable& table, int argc, char** argv, StatsStore& st
     }
     LogFileReading file;
     file.name = argv[i];
-    bool ok = ParseLogFile(in, table, config, bytes, store, 1, &file);
+    bool ok = ParseLogFile(FileByteSource(in, argv[i]), table, config, bytes, store, 1, &file);
     fclose(in);
     if (!ok) return false;
     total.lines += file.lines;

@@ -120,7 +120,7 @@ ReadOutcome ReadLog(const std::string& log, const LineTypeTable& format, int wor
   StatsStore store;
   uint64_t bytes = 0;
   ReadOutcome outcome;
-  outcome.ok = ParseLogFile(in.stream, format, f.config, bytes, store, workers);
+  outcome.ok = ParseLogFile(FileByteSource(in.stream, "log"), format, f.config, bytes, store, workers);
   if (FindDay(store.days, UNDATED, 0) == nullptr) fuzz_support::Finding("no undated day");
   if (outcome.ok) {
     // A zero byte ends its line's text, and the rest of that line counts
@@ -136,11 +136,12 @@ ReadOutcome ReadLog(const std::string& log, const LineTypeTable& format, int wor
     const PageStyle style = PageStyleFromSettings(f.settings);
     PageContext context;
     context.style = &style;
-    context.statWord = &statWord;
     context.startTime = 1000000000;
     context.pageTime = 1000000000;
     context.processedBytes = bytes;
-    WriteReportPage(fuzz_support::NullOutput(), context, store);
+    const std::string undatedName = PutTablesInReportOrder(store, 0);
+    const PageFacts facts = GatherPageFacts(store, undatedName, statWord, 0);
+    WriteReportPage(fuzz_support::NullOutput(), context, store, facts);
   }
   return outcome;
 }

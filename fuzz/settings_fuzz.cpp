@@ -54,9 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const PageStyle style = PageStyleFromSettings(settings);
   PageContext context;
   context.style = &style;
-  context.statWord = &statWord;
   context.startTime = 1000000000;
   context.pageTime = 1000000000;
-  WriteReportPage(fuzz_support::NullOutput(), context, store);
+  const std::string undatedName = PutTablesInReportOrder(store, 0);
+  const PageFacts facts = GatherPageFacts(store, undatedName, statWord, 0);
+  WriteReportPage(fuzz_support::NullOutput(), context, store, facts);
   return 0;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,18 +44,27 @@ const char* kHead =
     "Roman\"><i><b>Fact!</b></i></font></td><td align=\"left\" bgcolor=\"#70A098\"><font "
     "color=\"#000000\" size=3 face=\"Times New Roman\"><i><b>Runner-up</b></i></font></td></tr>\n";
 
-std::string Highest(const NickTable& table, int32_t threshold, int limit) {
+// The row of the kicks as ranked and written; empty when it is not written.
+std::string RankedKicksRow(const NickTable& table, bool lowest, const char* phrase,
+                           int32_t threshold, int limit) {
   const PageStyle style = PageStyleFromSettings(DefaultSettings());
-  return Capture([&](FILE* out) {
-    WriteHighestRow(out, style, table, Kicks, "kicked %ld", threshold, limit);
-  });
+  std::optional<RankedRow> row = RankRow(table, Kicks, lowest, threshold, limit);
+  if (!row) return "";
+  return Capture([&](FILE* out) { WriteBigNumberRow(out, style, {*row, phrase}); });
+}
+
+std::string Highest(const NickTable& table, int32_t threshold, int limit) {
+  return RankedKicksRow(table, false, "kicked %ld", threshold, limit);
 }
 
 std::string Lowest(const NickTable& table, int32_t threshold, int limit) {
-  const PageStyle style = PageStyleFromSettings(DefaultSettings());
-  return Capture([&](FILE* out) {
-    WriteLowestRow(out, style, table, Kicks, "only %ld", threshold, limit);
-  });
+  return RankedKicksRow(table, true, "only %ld", threshold, limit);
+}
+
+// The whole table with the rows RankBigNumbers gives.
+void WriteTable(FILE* out, const PageStyle& style, const NickTable& table,
+                const std::string& statWord) {
+  WriteBigNumbers(out, style, RankBigNumbers(table, statWord));
 }
 
 TEST(BigNumbersRows, HighestRowWinnerRunnerUpAndTies) {
@@ -198,7 +208,7 @@ TEST(BigNumbersTable, WordingsFollowTheTwoDraws) {
         },
         r1, r2);
     srand(seed);
-    std::string page = Capture([&](FILE* out) { WriteBigNumbers(out, style, table, "w%d"); });
+    std::string page = Capture([&](FILE* out) { WriteTable(out, style, table, "w%d"); });
     SCOPED_TRACE(variant);
     ASSERT_EQ(page.rfind(kHead, 0), 0u);
     ASSERT_EQ(page.substr(page.size() - 9), "</table>\n");
@@ -208,7 +218,7 @@ TEST(BigNumbersTable, WordingsFollowTheTwoDraws) {
     rand();
     int next = rand();
     srand(seed);
-    Capture([&](FILE* out) { WriteBigNumbers(out, style, table, "w%d"); });
+    Capture([&](FILE* out) { WriteTable(out, style, table, "w%d"); });
     EXPECT_EQ(rand(), next);
 
     const bool set = variant == 0;
@@ -262,7 +272,7 @@ TEST(BigNumbersTable, StatWordIsShownLiterally) {
   unsigned seed = SeedWhere([](int a, int) { return (a & 1) != 0; }, r1, r2);
   srand(seed);
   std::string page =
-      Capture([&](FILE* out) { WriteBigNumbers(out, style, table, "50%s<&>\"%%ld"); });
+      Capture([&](FILE* out) { WriteTable(out, style, table, "50%s<&>\"%%ld"); });
   EXPECT_NE(page.find(">knew the right word, and said \"50%s&lt;&amp;&gt;&quot;%%ld\" 12 "
                       "times</font>"),
             std::string::npos);
@@ -277,17 +287,40 @@ TEST(BigNumbersTable, QuietChannelGetsOnlyTheLetterRows) {
     nick.lines = 1;
     nick.letters = 10;
   }
-  std::string page = Capture([&](FILE* out) { WriteBigNumbers(out, style, table, "\n\n"); });
+  std::string page = Capture([&](FILE* out) { WriteTable(out, style, table, "\n\n"); });
   EXPECT_EQ(page, std::string(kHead) +
                       Row("ann", "had the longest lines, averaging 10 in length", "bob (10)") +
                       "</table>\n");
   table.records[0].letters = 1;
   table.records[1].letters = 1;
-  page = Capture([&](FILE* out) { WriteBigNumbers(out, style, table, "\n\n"); });
+  page = Capture([&](FILE* out) { WriteTable(out, style, table, "\n\n"); });
   EXPECT_EQ(page, std::string(kHead) +
                       Row("ann", "wrote only 1 letters per line, despite talking our ears off",
                           "bob (1)") +
                       "</table>\n");
+}
+
+TEST(BigNumbersTable, RowsAboutWhatWasSaidJudgeOnlyNicksWithLines) {
+  const PageStyle style = PageStyleFromSettings(DefaultSettings());
+  // A server that never spoke, after the one speaker: it was the lowest
+  // letters-per-line winner at 0 and the longest-lines runner-up.
+  NickTable table = TableWithKicks({{"ann", 0}, {"irc.example.net", 0}});
+  table.records[0].lines = 1;
+  table.records[0].letters = 10;
+  std::string page = Capture([&](FILE* out) { WriteTable(out, style, table, "\n\n"); });
+  EXPECT_EQ(page, std::string(kHead) +
+                      Row("ann", "had the longest lines, averaging 10 in length", "") +
+                      "</table>\n");
+  // The rows of events still judge every nick.
+  table.records[1].kicksGiven = 3;
+  page = Capture([&](FILE* out) { WriteTable(out, style, table, "\n\n"); });
+  EXPECT_NE(page.find("irc.example.net</font>"), std::string::npos);
+  EXPECT_NE(page.find(">ann (0)</font>"), std::string::npos);
+  // Without any speaker, no row about what was said is written.
+  table.records[0].lines = 0;
+  page = Capture([&](FILE* out) { WriteTable(out, style, table, "\n\n"); });
+  EXPECT_EQ(page.find("letters"), std::string::npos);
+  EXPECT_EQ(page.find("length"), std::string::npos);
 }
 
 }  // namespace

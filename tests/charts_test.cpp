@@ -20,7 +20,11 @@ size_t Count(const std::string& text, const std::string& piece) {
 
 std::string Charts(const DayTable& days, const NickTable& nicks) {
   const PageStyle style = PageStyleFromSettings(DefaultSettings());
-  return Capture([&](FILE* out) { WriteActivityCharts(out, style, days, nicks); });
+  PageFacts facts;
+  facts.hourTotals = ComputeHourTotals(days);
+  facts.activityRows = ActivityRows(nicks, 30);
+  facts.shareColumn = ShareColumn(nicks, facts.hourTotals);
+  return Capture([&](FILE* out) { WriteActivityCharts(out, style, days, facts); });
 }
 
 DayRecord Day(const std::string& name) {

@@ -323,7 +323,8 @@ TEST(StatWord, ALongCandidateIsKeptWhole) {
 // ---- The nick exclusion file ----
 
 TEST(ExclusionFile, RemovesEveryNamedNickWhateverItsLength) {
-  NickTable nicks;
+  StatsStore store;
+  NickTable& nicks = store.nicks;
   const std::string longNick = "averyveryverylongnick_of_34_chars";
   const std::string firstPiece = longNick.substr(0, 15);
   for (const std::string& name :
@@ -340,7 +341,7 @@ TEST(ExclusionFile, RemovesEveryNamedNickWhateverItsLength) {
       "keep\r\n"  // the carriage return is part of the name
       "nobody\n"
       "tail");  // the last line needs no newline
-  ApplyExclusionFile(in.stream, nicks);
+  ApplyExclusionFile(in.stream, store);
   std::vector<std::string> left;
   for (const NickRecord& nick : nicks.records) left.push_back(nick.name);
   std::sort(left.begin(), left.end());

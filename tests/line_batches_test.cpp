@@ -36,7 +36,7 @@ TEST(ReadBatchTest, CutsOnlyAtNewlinesAndCountsEveryByte) {
                       "\x1b[1;31mred\x1b[0m text\n" + longLine + "y\nlast";
   FILE* in = StreamOf(input);
   BatchSource source;
-  source.in = in;
+  source.bytes = FileByteSource(in, "log");
   std::vector<std::string> lines;
   uint64_t counted = 0;
   LineBatch batch;
@@ -60,7 +60,7 @@ TEST(ReadBatchTest, CutsOnlyAtNewlinesAndCountsEveryByte) {
 TEST(ReadBatchTest, EmptyStreamGivesOneEmptyFinalBatch) {
   FILE* in = StreamOf("");
   BatchSource source;
-  source.in = in;
+  source.bytes = FileByteSource(in, "log");
   LineBatch batch;
   ReadBatch(source, 1000, batch);
   EXPECT_TRUE(batch.endOfStream);
@@ -76,7 +76,7 @@ TEST(ReadBatchTest, BytesAfterAZeroByteAreNeverStored) {
                       std::string("\0", 1) + "x\nnext line\n" + std::string("cd\0", 3) + tail;
   FILE* in = StreamOf(input);
   BatchSource source;
-  source.in = in;
+  source.bytes = FileByteSource(in, "log");
   std::vector<std::string> lines;
   uint64_t counted = 0;
   size_t largest = 0;
@@ -98,7 +98,7 @@ TEST(ReadBatchTest, ABatchHoldsAtMostOneLinePerFewBytes) {
   // the rest follow in the next batches.
   FILE* in = StreamOf(std::string(100000, '\n') + "last");
   BatchSource source;
-  source.in = in;
+  source.bytes = FileByteSource(in, "log");
   size_t lines = 0, most = 0;
   LineBatch batch;
   do {
@@ -116,7 +116,7 @@ TEST(ReadBatchTest, AReadErrorKeepsItsReason) {
   FILE* in = fopen(testing::TempDir().c_str(), "r");
   ASSERT_NE(in, nullptr);
   BatchSource source;
-  source.in = in;
+  source.bytes = FileByteSource(in, "log");
   LineBatch batch;
   errno = 0;
   ReadBatch(source, 1000, batch);

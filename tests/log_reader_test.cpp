@@ -85,7 +85,7 @@ class LogReader : public ::testing::Test {
     StderrCapture capture;
     file_ = LogFileReading();
     file_.name = fileName_;
-    bool ok = ParseLogFile(in, *table_, config_, bytes_, store_, workers_, &file_);
+    bool ok = ParseLogFile(FileByteSource(in, fileName_), *table_, config_, bytes_, store_, workers_, &file_);
     errors_ = capture.Text();
     capture.Restore();
     fclose(in);

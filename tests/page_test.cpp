@@ -1,5 +1,7 @@
 #include "report/page.h"
 
+#include "stats/nick_lookup.h"
+
 #include <gtest/gtest.h>
 
 #include "capture_output.h"
@@ -68,7 +70,6 @@ class ReportPage : public ::testing::Test {
     setenv("TZ", "UTC", 1);
     tzset();
     settings_ = DefaultSettings();
-    context_.statWord = &statWord_;
     context_.startTime = 999999990;
     context_.pageTime = 1000000000;
   }
@@ -84,7 +85,9 @@ class ReportPage : public ::testing::Test {
   std::string Write(StatsStore& store) {
     style_ = PageStyleFromSettings(settings_);
     context_.style = &style_;
-    return Capture([&](FILE* out) { WriteReportPage(out, context_, store); });
+    const std::string undatedName = PutTablesInReportOrder(store, 0);
+    const PageFacts facts = GatherPageFacts(store, undatedName, statWord_, 0);
+    return Capture([&](FILE* out) { WriteReportPage(out, context_, store, facts); });
   }
 
   Settings settings_;
@@ -184,6 +187,12 @@ TEST_F(ReportPage, DatedDaysTopicAndRandomLine) {
   EXPECT_EQ(store.days.records[1].name, "Mon Mar 04 2002");
   EXPECT_EQ(store.nicks.records[0].name, "bob");
   EXPECT_EQ(store.nicks.records[2].name, "joiner");
+  // ... and their indexes with them: after the page a nick is still found,
+  // and naming it again adds no second record.
+  EXPECT_EQ(FindNick(store.nicks, "ANN"), &store.nicks.records[1]);
+  EXPECT_EQ(&NickOf(store, "Bob"), &store.nicks.records[0]);
+  EXPECT_EQ(store.nicks.records.size(), 3u);
+  EXPECT_EQ(FindDay(store.days, "mon mar 04 2002", 0), &store.days.records[1]);
 
   // The later day's own topic wins once it has one; the undated topic never
   // shows.

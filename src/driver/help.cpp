@@ -1,7 +1,7 @@
 #include "driver/help.h"
 
-#include "driver/run.h"
-#include "report/page.h"
+#include "driver/exit_status.h"
+#include "report/program_identity.h"
 
 FirstWordRequest RequestOfFirstWord(const std::vector<std::string>& args) {
   if (args.empty()) return FirstWordRequest::kRun;

@@ -15,6 +15,7 @@
 #include "logformat/log_reader.h"
 #include "logformat/pattern_size.h"
 #include "report/page.h"
+#include "stats/nick_lookup.h"
 #include "stats/tables.h"
 
 namespace {
@@ -91,15 +92,22 @@ void LoadSettingsFile(const std::string& path, RunState& state) {
   fclose(in);
 }
 
-// Compiles an ignore pattern with basic syntax; reports a failure with
-// `message`, which takes the error code and the pattern.
-bool CompileIgnorePattern(const std::string& pattern, const char* message, CompiledRegex& into) {
+// Which of the two ignore patterns is compiled; each has its own message.
+enum class IgnorePattern { kSignoffs, kKicks };
+
+// Compiles an ignore pattern with basic syntax; reports a failure with the
+// error code and the pattern.
+bool CompileIgnorePattern(const std::string& pattern, IgnorePattern which, CompiledRegex& into) {
   // One whose repetitions would compile into millions of copies is refused
   // as the compiler refuses one over its own limit.
   int error = PatternTooLarge(pattern, PatternSyntax::kBasic) ? REG_ESIZE
                                                               : regcomp(&into.re, pattern.c_str(), 0);
   if (error != 0) {
-    fprintf(stderr, message, error, pattern.c_str());
+    if (which == IgnorePattern::kSignoffs) {
+      fprintf(stderr, "Error %d compiling signoffs regexp %s\n", error, pattern.c_str());
+    } else {
+      fprintf(stderr, "Error %d compiling kicks regexp %s\n", error, pattern.c_str());
+    }
     return false;
   }
   into.compiled = true;
@@ -109,9 +117,9 @@ bool CompileIgnorePattern(const std::string& pattern, const char* message, Compi
 bool PrepareAccounting(RunState& state) {
   const Settings& settings = state.settings;
   if (!CompileIgnorePattern(SettingValue(settings, SettingKey::kIgnoreQuits),
-                            "Error %d compiling signoffs regexp %s\n", state.quitIgnore) ||
-      !CompileIgnorePattern(SettingValue(settings, SettingKey::kIgnoreKicks),
-                            "Error %d compiling kicks regexp %s\n", state.kickIgnore)) {
+                            IgnorePattern::kSignoffs, state.quitIgnore) ||
+      !CompileIgnorePattern(SettingValue(settings, SettingKey::kIgnoreKicks), IgnorePattern::kKicks,
+                            state.kickIgnore)) {
     return false;
   }
   AccountingConfig& config = state.accounting;
@@ -159,7 +167,7 @@ bool ReadLogFiles(RunState& state) {
     }
     LogFileReading file;
     if (!isStdin) file.name = operand;
-    bool ok = ParseLogFile(in, state.format, state.accounting, state.processedBytes, state.store,
+    bool ok = ParseLogFile(FileByteSource(in, operand), state.format, state.accounting, state.processedBytes, state.store,
                            state.classifyWorkers, &file);
     // Standard input stays open: a second "-" then reads it at its end, an
     // empty log, instead of a closed stream.
@@ -185,7 +193,7 @@ bool ApplyExclusionPath(RunState& state) {
     perror(state.exclusionPath.c_str());
     return false;
   }
-  bool read = ApplyExclusionFile(in, state.store.nicks);
+  bool read = ApplyExclusionFile(in, state.store);
   if (!read) perror(state.exclusionPath.c_str());  // errno as the read left it
   fclose(in);
   return read;
@@ -270,12 +278,14 @@ int WritePage(RunState& state) {
   const PageStyle style = PageStyleFromSettings(state.settings);
   PageContext context;
   context.style = &style;
-  context.statWord = &state.accounting.statWord;
-  context.verbosity = state.verbosity;
   context.startTime = state.startTime;
   context.pageTime = RunClock();
   context.processedBytes = state.processedBytes;
-  WriteReportPage(output.stream, context, state.store);
+  const std::string undatedName = PutTablesInReportOrder(state.store, state.verbosity);
+  const StatsStore& store = state.store;
+  const PageFacts facts =
+      GatherPageFacts(store, undatedName, state.accounting.statWord, state.verbosity);
+  WriteReportPage(output.stream, context, store, facts);
   if (state.verbosity > 0) {
     fprintf(stderr, "Done (Parsed %i files)\n", state.parsedFiles);
     ReportLinesOfEachType(state);
@@ -341,7 +351,8 @@ std::string ChooseStatWord(const std::string& candidates) {
   return chosen;
 }
 
-bool ApplyExclusionFile(FILE* in, NickTable& nicks) {
+bool ApplyExclusionFile(FILE* in, StatsStore& store) {
+  const NickTable& nicks = store.nicks;
   // A name longer than every nick names none, so no more of a line than
   // that is kept, and a line's text ends at its first zero byte: any file,
   // however long its lines, is read in the same small memory.
@@ -358,7 +369,9 @@ bool ApplyExclusionFile(FILE* in, NickTable& nicks) {
         errno = readErrno;
         return false;
       }
-      if (name.size() >= 2) MarkNick(nicks, name, marked);
+      if (name.size() >= 2) {
+        if (const NickRecord* nick = KnownNickOf(store, name)) MarkRecord(nicks, *nick, marked);
+      }
       if (c == EOF) break;
       name.clear();
       textEnded = false;
@@ -368,7 +381,7 @@ bool ApplyExclusionFile(FILE* in, NickTable& nicks) {
       name.push_back(static_cast<char>(c));
     }
   }
-  RemoveMarkedNicks(nicks, marked);
+  RemoveMarkedNicks(store.nicks, marked);
   return true;
 }
 

@@ -6,14 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "driver/exit_status.h"
 #include "driver/settings.h"
 #include "logformat/format_file.h"
 #include "stats/accounting.h"
 #include "stats/samples.h"
-
-// Exit statuses of a run.
-constexpr int kExitOk = 0;
-constexpr int kExitFatal = 255;
 
 // Everything one run shares, owned by the driver.
 struct RunState {
@@ -65,7 +62,7 @@ std::string ChooseStatWord(const std::string& candidates);
 
 // Removes the nicks named in an exclusion file, one per line, all at once.
 // False on a read error, with errno as the read left it; nothing is removed.
-bool ApplyExclusionFile(FILE* in, NickTable& nicks);
+bool ApplyExclusionFile(FILE* in, StatsStore& store);
 
 // The whole run; returns the exit status. Only main ends the process. Memory
 // running out ends the run with "tallywick: out of memory" and status 255.

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <new>
 
+// The own matcher fills as many positions as regexec is asked for.
+static_assert(kRegexPositions == kMatchPositions);
+
 namespace {
 
 // Whether the entry's pattern matches the line, its positions in `match`.

@@ -67,10 +67,11 @@ size_t FillBytes(BatchSource& source, size_t targetBytes, std::vector<char>& byt
   bool haveNewline = used > 0 && memchr(bytes.data(), '\n', used) != nullptr;
   while (!source.finished && (used < targetBytes || !haveNewline)) {
     bytes.resize(used + kReadChunk + 1);
-    size_t got = fread(bytes.data() + used, 1, kReadChunk, source.in);
+    int error = 0;
+    size_t got = source.bytes.read(source.bytes.handle, bytes.data() + used, kReadChunk, error);
     if (got == 0) {
       source.finished = true;
-      if (ferror(source.in)) source.readErrno = errno != 0 ? errno : EIO;
+      source.readErrno = error;
       break;
     }
     got = DropBytesAfterZero(source.droppingToNewline, bytes.data() + used, got);
@@ -250,11 +251,11 @@ void StopParallelClassifier(ParallelClassifier* c) {
 }  // namespace
 
 std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallelClassifier(
-    FILE* in, const LineTypeTable& table, int workers) {
+    const ByteSource& bytes, const LineTypeTable& table, int workers) {
   if (workers < 2) return {nullptr, StopParallelClassifier};
   std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> c(new ParallelClassifier,
                                                                       StopParallelClassifier);
-  c->source.in = in;
+  c->source.bytes = bytes;
   c->maxInFlight = static_cast<size_t>(workers) * 2;
   c->maxBytesInFlight = c->maxInFlight * kBatchShare;
   // The first worker matches with the table itself, which nothing else

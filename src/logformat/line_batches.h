@@ -9,8 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "logformat/format_file.h"
+#include "logformat/byte_source.h"
 #include "logformat/classification.h"
+#include "logformat/format_file.h"
 
 // One line of a batch: its text is zero-terminated in the batch's bytes,
 // newline and ANSI sequences removed.
@@ -30,9 +31,9 @@ struct LineBatch {
   bool endOfStream = false;  // no lines follow this batch
 };
 
-// Reads a stream into batches; a line never spans two batches.
+// Reads a byte source into batches; a line never spans two batches.
 struct BatchSource {
-  FILE* in = nullptr;
+  ByteSource bytes;
   std::vector<char> carry;  // lines, or the start of one, not yet handed out
   bool finished = false;
   // The line being read has had a zero byte: its text has ended, so the
@@ -72,11 +73,11 @@ int AffordableWorkers(const LineTypeTable& table, int requested);
 // been taken.
 struct ParallelClassifier;
 
-// Starts the workers on `in`; they stop when the returned handle goes.
+// Starts the workers on `bytes`; they stop when the returned handle goes.
 // Empty for fewer than two workers, or when the system starts no thread.
-// REQUIRES: `in` and `table` outlive the handle.
+// REQUIRES: what `bytes` reads from and `table` outlive the handle.
 std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallelClassifier(
-    FILE* in, const LineTypeTable& table, int workers);
+    const ByteSource& bytes, const LineTypeTable& table, int workers);
 
 // The next batch in file order; it stays valid until the next call. Throws
 // std::bad_alloc when a worker ran out of memory.

@@ -9,6 +9,7 @@
 #include "logformat/classification.h"
 #include "logformat/date_shapes.h"
 #include "logformat/line_batches.h"
+#include "stats/nick_lookup.h"
 #include "stats/samples.h"
 #include "stats/tables.h"
 #include "stats/text_basics.h"
@@ -20,11 +21,7 @@ struct ReadingState {
   int hour = 0;
   int quarter = 0;
   size_t currentDay = 0;  // position in the DayTable
-  // The previous speaker's record, held by position: records move when nicks
-  // are added, but while logs are read they are only ever appended, so one
-  // position is one name (compared without regard to case). -1 for none.
-  ptrdiff_t previousSpeaker = -1;
-  int runCounter = 0;
+  MonologueRun run;
   RecentLines recent;  // the last accounted lines of this file, for kicks
   AccountingScratch scratch;
   // The date text that chose the current day: a line with the same text
@@ -97,22 +94,6 @@ void StartOnDayOfFileName(const LineTypeEntry& fileName, std::string_view path, 
   MoveToDayOf(text, days, verbosity, state);
 }
 
-void CountRun(ReadingState& state, const NickTable& nicks, NickRecord* speaker) {
-  ptrdiff_t position = speaker == nullptr ? -1 : speaker - nicks.records.data();
-  if (speaker == nullptr) {
-    state.previousSpeaker = -1;
-    state.runCounter = 0;
-  } else if (state.previousSpeaker != position) {
-    state.previousSpeaker = position;
-    state.runCounter = 0;
-  } else if (state.runCounter > 7) {
-    ++speaker->monologues;
-    state.runCounter = 0;
-  } else {
-    ++state.runCounter;
-  }
-}
-
 void ReportParsedLine(const char* line, LineType type, const LineParts& parts) {
   auto shown = [](const std::optional<std::string_view>& part) {
     return part ? *part : std::string_view("(null)");
@@ -161,11 +142,8 @@ bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const
   facts.parts.message = PartText(table, match, kPartString, line);
   if (config.verbosity > 1) ReportParsedLine(line, match.type, facts.parts);
 
-  if (facts.parts.nick) {
-    facts.speaker = FindNick(store.nicks, *facts.parts.nick);
-    if (facts.speaker == nullptr) facts.speaker = &AddNick(store.nicks, *facts.parts.nick);
-  }
-  CountRun(state, store.nicks, facts.speaker);
+  if (facts.parts.nick) facts.speaker = &NickOf(store, *facts.parts.nick);
+  CountMonologueRun(state.run, store.nicks, facts.speaker);
   if (match.type == kTypeDateStamp || match.type == kTypeChannel) return true;
 
   facts.line = std::string_view(line, length);
@@ -205,6 +183,8 @@ bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
   }
   if (batch.readError) {
     errno = batch.readErrno;  // saved where the read failed, maybe on another thread
+    // The label is the one this message has always had, whatever call read
+    // the bytes: scripts that watch for read errors know it by it.
     perror("fgets");
     return false;
   }
@@ -213,7 +193,7 @@ bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
 
 }  // namespace
 
-bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
+bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const AccountingConfig& config,
                   uint64_t& processedBytes, StatsStore& store, int workers,
                   LogFileReading* file) {
   LogFileReading unnamed;
@@ -225,14 +205,14 @@ bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& 
   StartOnDayOfFileName(table.fileName, reading.name, store.days, config.verbosity, state);
 
   workers = AffordableWorkers(table, workers);
-  auto classifier = StartParallelClassifier(in, table, workers);
+  auto classifier = StartParallelClassifier(bytes, table, workers);
   while (classifier) {
     const LineBatch& batch = NextClassifiedBatch(*classifier);
     if (!ConsumeBatch(batch, table, config, processedBytes, store, state, reading)) return false;
     if (batch.endOfStream) return true;
   }
   BatchSource source;
-  source.in = in;
+  source.bytes = bytes;
   LineBatch batch;
   for (;;) {
     ReadBatch(source, kSingleThreadBatch, batch);

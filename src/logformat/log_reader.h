@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "logformat/byte_source.h"
 #include "logformat/format_file.h"
 #include "stats/accounting.h"
 #include "stats/stats_store.h"
@@ -24,7 +25,7 @@ struct LogFileReading {
   uint64_t misfits = 0;
 };
 
-// Reads `in` to its end, adding every byte read to `processedBytes`.
+// Reads `bytes` to their end, adding every byte read to `processedBytes`.
 // Returns false after a bad hour or a read error, when the message is
 // already written and the run must end with status 255. With more than one
 // worker, lines are classified on up to that many threads (fewer for a
@@ -32,6 +33,6 @@ struct LogFileReading {
 // order on the calling thread, so the outcome is the same. Throws
 // std::bad_alloc when memory runs out.
 // The recent lines that kicks quote start empty in every file.
-bool ParseLogFile(FILE* in, const LineTypeTable& table, const AccountingConfig& config,
+bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const AccountingConfig& config,
                   uint64_t& processedBytes, StatsStore& store, int workers = 1,
                   LogFileReading* file = nullptr);

@@ -20,10 +20,16 @@
 
 // Everything one compiled expression needs. Matching changes the
 // automaton's cache and the scratch buffers, so each thread needs its own.
+// The span finder points at the program beside it, so a matcher is never
+// copied or moved: it lives where CompileRegexMatcher made it.
 struct RegexMatcher {
   RegexProgram program;
   RegexSpanFinder finder;
   RegexPartsScratch scratch;
+
+  RegexMatcher() = default;
+  RegexMatcher(const RegexMatcher&) = delete;
+  RegexMatcher& operator=(const RegexMatcher&) = delete;
 };
 
 // Compiles `pattern` (extended syntax); nullptr when it is refused.

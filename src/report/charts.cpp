@@ -1,5 +1,6 @@
 #include "report/charts.h"
 
+#include <algorithm>
 #include <string>
 
 #include "report/text_rendering.h"
@@ -9,8 +10,6 @@
 // with 32-bit arithmetic.
 
 namespace {
-
-constexpr int kActivityRows = 30;
 
 // Lines of quarter q (hours 6q to 6q+5) of one day.
 int64_t QuarterSum(const DayRecord& day, int q) {
@@ -101,7 +100,7 @@ void WriteHourLoad(FILE* out, const PageStyle& style, const HourTotals& totals) 
 }
 
 void WriteActivityTable(FILE* out, const PageStyle& style,
-                        const NickTable& nicks) {
+                        const std::vector<const NickRecord*>& ranked) {
   fprintf(out, "<font color=\"#%s\" size=4 face=\"%s\"><i><u>Activity Statistics</u></i></font><br><font size=2 face=\"%s\"> <i>(Nicks sorted by number of lines written)</i></font><br><br>\n",
           style.contrast.c_str(), style.font2.c_str(), style.font2.c_str());
   fputs("<Table border=0 cellspacing=10><tr valign=\"top\"><td>\n", out);
@@ -116,22 +115,17 @@ void WriteActivityTable(FILE* out, const PageStyle& style,
   fputs("</tr>\n", out);
 
   int64_t mostLines = 0;
-  for (const NickRecord& nick : nicks.records) {
-    if (nick.lines > mostLines) mostLines = nick.lines;
-  }
+  for (const NickRecord* nick : ranked) mostLines = std::max(mostLines, nick->lines);
   const char* indexBg = style.indexBg.c_str();
   const char* nickBg = style.nickBg.c_str();
   const char* barBg = style.secondBg.c_str();
   const char* quoteBg = style.thirdBg.c_str();
 
-  // Nicks that never spoke get no row and no rank.
-  int rows = 0;
-  for (const NickRecord& nick : nicks.records) {
-    if (rows >= kActivityRows) break;
-    if (nick.lines == 0) continue;
-    ++rows;
+  for (size_t i = 0; i < ranked.size(); ++i) {
+    const NickRecord& nick = *ranked[i];
+    const int rank = static_cast<int>(i) + 1;
     fprintf(out, "<tr><td align=\"right\" bgcolor=\"#%s\"><font size=1 face=\"%s\">%i</font></td>",
-            indexBg, style.font2.c_str(), rows);
+            indexBg, style.font2.c_str(), rank);
     fprintf(out, "<td align=\"left\" bgcolor=\"#%s\"><font size=2 face=\"%s\">%s</font></td>\n",
             nickBg, style.font2.c_str(), EscapedText(nick.name).c_str());
     fprintf(out, "<td valign=\"middle\" bgcolor=\"#%s\">\n", barBg);
@@ -142,7 +136,7 @@ void WriteActivityTable(FILE* out, const PageStyle& style,
       fprintf(out, "<img src=\"pipe%ih%s\" height=15 width=%lld align=top alt=\"%li\">", q + 1,
               style.picext.c_str(), static_cast<long long>(width), static_cast<long>(quarterLines));
     }
-    const bool first = rows == 1;
+    const bool first = rank == 1;
     fprintf(out, "<font size=2 face=\"%s\"> %s%li%s</font></td>\n", style.font2.c_str(), first ? "<b>" : "",
             static_cast<long>(nick.lines), first ? "</b>" : "");
     fprintf(out, "<td width=\"75%%\" align=\"left\" bgcolor=\"#%s\"><font size=2 face=\"%s\"><i>",
@@ -153,46 +147,29 @@ void WriteActivityTable(FILE* out, const PageStyle& style,
   fputs("</table></td><td>\n", out);
 }
 
-void WriteShareColumn(FILE* out, const PageStyle& style, const NickTable& nicks,
+void WriteShareColumn(FILE* out, const PageStyle& style, const std::vector<ShareBar>& bars,
                       const HourTotals& totals) {
   fputs("<Table border=0 cellpadding=0 cellspacing=0>\n", out);
   int64_t shareTotal = 0;
   for (int64_t hour : totals.hours) shareTotal += hour;
-
-  // A nick is listed when it wrote more than 1/64 of all lines.
-  int passedOver = 0;
-  int position = 0;
-  for (const NickRecord& nick : nicks.records) {
-    if (shareTotal > 0 && nick.lines * 64 > shareTotal) {
-      std::string name = EscapedText(nick.name);
-      fprintf(out, "<tr><td align=\"center\" nowrap><font color=\"#%s\" size=1 face=\"%s\">%s</font></td><td><img src=\"pipe%iv%s\" height=%lld width=22 alt=\"%s (%lld)\"></td></tr>\n",
-              style.contrast.c_str(), style.font3.c_str(), name.c_str(), (position - passedOver) % 4 + 1, style.picext.c_str(),
-              static_cast<long long>(nick.lines * 1024 / shareTotal), name.c_str(),
-              static_cast<long long>(nick.lines));
-    } else {
-      ++passedOver;
-    }
-    ++position;
+  for (const ShareBar& bar : bars) {
+    const NickRecord& nick = *bar.nick;
+    std::string name = EscapedText(nick.name);
+    fprintf(out, "<tr><td align=\"center\" nowrap><font color=\"#%s\" size=1 face=\"%s\">%s</font></td><td><img src=\"pipe%iv%s\" height=%lld width=22 alt=\"%s (%lld)\"></td></tr>\n",
+            style.contrast.c_str(), style.font3.c_str(), name.c_str(), bar.colour + 1, style.picext.c_str(),
+            static_cast<long long>(nick.lines * 1024 / shareTotal), name.c_str(),
+            static_cast<long long>(nick.lines));
   }
   fputs("</table></td></tr></table>\n", out);
 }
 
 }  // namespace
 
-HourTotals ComputeHourTotals(const DayTable& days) {
-  HourTotals totals;
-  for (const DayRecord& day : days.records) {
-    for (int h = 0; h < 24; ++h) totals.hours[h] += day.hours[h];
-  }
-  return totals;
-}
-
 void WriteActivityCharts(FILE* out, const PageStyle& style, const DayTable& days,
-                         const NickTable& nicks) {
-  const HourTotals totals = ComputeHourTotals(days);
+                         const PageFacts& facts) {
   WriteDailyChart(out, style, days);
   WriteLegend(out, style);
-  WriteHourLoad(out, style, totals);
-  WriteActivityTable(out, style, nicks);
-  WriteShareColumn(out, style, nicks, totals);
+  WriteHourLoad(out, style, facts.hourTotals);
+  WriteActivityTable(out, style, facts.activityRows);
+  WriteShareColumn(out, style, facts.shareColumn, facts.hourTotals);
 }

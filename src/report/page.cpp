@@ -1,8 +1,5 @@
 #include "report/page.h"
 
-#include <cstdlib>
-#include <cstring>
-
 #include "report/big_numbers.h"
 #include "report/charts.h"
 #include "report/text_rendering.h"
@@ -21,36 +18,6 @@ std::string CtimeText(time_t when) {
   char buffer[64];
   if (ctime_r(&when, buffer) == nullptr) return "(time out of range)\n";
   return buffer;
-}
-
-bool IsUndated(const DayRecord& day) { return day.name == UNDATED; }
-
-// The first and the last day the page names.
-struct ReportPeriod {
-  std::string first;
-  std::string last;
-};
-
-// The name the undated day has in the table, looked up while the days are
-// still in the order they were met (the lookup reports each comparison at
-// high verbosity). Kept by name: sorting moves the records.
-std::string UndatedDayName(DayTable& days, int verbosity) {
-  if (const DayRecord* undated = FindDay(days, UNDATED, verbosity)) return undated->name;
-  return UNDATED;
-}
-
-// The first dated day and the last day of the sorted table; `fallback`
-// stands in where there is none.
-ReportPeriod FindReportPeriod(const DayTable& days, const std::string& fallback) {
-  ReportPeriod period{fallback, fallback};
-  for (const DayRecord& day : days.records) {
-    if (!IsUndated(day)) {
-      period.first = day.name;
-      break;
-    }
-  }
-  if (!days.records.empty()) period.last = days.records.back().name;
-  return period;
 }
 
 // The document type, the leading comment, the title and the page's top
@@ -96,40 +63,17 @@ void WriteSummary(FILE* out, const PageStyle& style, const ReportPeriod& period,
           font2, static_cast<long>(days), static_cast<int>(persons), style.channame.c_str());
 }
 
-// The current topic: the latest day that has one, the undated day aside.
-void WriteCurrentTopic(FILE* out, const PageStyle& style, const DayTable& days) {
-  for (size_t i = days.records.size(); i-- > 1;) {
-    const DayRecord& day = days.records[i];
-    if (!day.topic) continue;
-    fprintf(out, "<font size=1 face=\"%s\">", style.font2.c_str());
-    fputs("The current topic is <b>", out);
-    RenderText(out, *day.topic);
-    fputs("</b></font><br>\n", out);
-    break;
-  }
+// The current topic, when a dated day has one.
+void WriteCurrentTopic(FILE* out, const PageStyle& style, const std::string* topic) {
+  if (topic == nullptr) return;
+  fprintf(out, "<font size=1 face=\"%s\">", style.font2.c_str());
+  fputs("The current topic is <b>", out);
+  RenderText(out, *topic);
+  fputs("</b></font><br>\n", out);
 }
 
-// A random dated day, drawing from rand() until one is found; the only day
-// when there is one; none in an empty table.
-const DayRecord* DrawQuoteDay(const DayTable& days, int verbosity) {
-  const size_t dayCount = days.records.size();
-  if (dayCount == 0) return nullptr;
-  if (dayCount == 1) return &days.records[0];
-  size_t candidate = 0;
-  while (IsUndated(days.records[candidate])) {
-    int drawn = static_cast<int>(static_cast<size_t>(rand()) % dayCount);
-    candidate = static_cast<size_t>(drawn);
-    if (verbosity > 1) {
-      fprintf(stderr, "Random Channel Number: %i (%s)\n", drawn,
-              days.records[candidate].name.c_str());
-    }
-  }
-  return &days.records[candidate];
-}
-
-// The random day line: a random dated day's random line, closing the summary.
-void WriteRandomDayLine(FILE* out, const PageStyle& style, const DayTable& days, int verbosity) {
-  const DayRecord* quoteDay = DrawQuoteDay(days, verbosity);
+// The random day line: the random day's random line, closing the summary.
+void WriteRandomDayLine(FILE* out, const PageStyle& style, const DayRecord* quoteDay) {
   fputs("<font size=1 face=\"", out);
   fputs(style.font2.c_str(), out);
   fputs("\"><b><i>", out);
@@ -148,13 +92,13 @@ void WriteSectionTitle(FILE* out, const PageStyle& style, const char* title) {
 
 // The samples, with the Big Numbers between the kicks and the URLs.
 void WriteSampleSections(FILE* out, const PageStyle& style, const StatsStore& store,
-                         const std::string& statWord) {
+                         const PageFacts& facts) {
   WriteSectionTitle(out, style, "5 Random Topics");
   WritePoolTable(out, style, store.pools.topics, "Topic");
   WriteSectionTitle(out, style, "5 Random Kicks");
   WritePoolTable(out, style, store.pools.kicks, "What happened");
   WriteSectionTitle(out, style, "Big Numbers");
-  if (!store.nicks.records.empty()) WriteBigNumbers(out, style, store.nicks, statWord);
+  if (facts.haveBigNumbers) WriteBigNumbers(out, style, facts.bigNumbers);
   WriteSectionTitle(out, style, "5 Random URLs");
   WritePoolTable(out, style, store.pools.urls, "URL");
   WriteSectionTitle(out, style, "5 Random Signoffs");
@@ -219,22 +163,15 @@ void WritePoolTable(FILE* out, const PageStyle& style, const SamplePool& pool, c
   fputs("</table>\n", out);
 }
 
-void WriteReportPage(FILE* out, const PageContext& context, StatsStore& store) {
-  static const std::string kNoStatWord;
+void WriteReportPage(FILE* out, const PageContext& context, const StatsStore& store,
+                     const PageFacts& facts) {
   const PageStyle& style = *context.style;
-  const std::string& statWord = context.statWord ? *context.statWord : kNoStatWord;
-
-  const std::string fallbackFirst = UndatedDayName(store.days, context.verbosity);
   const std::string pageTimeText = CtimeText(context.pageTime);
-  SortDaysForPage(store.days);
-  SortNicksForPage(store.nicks);
-  const ReportPeriod period = FindReportPeriod(store.days, fallbackFirst);
-
   WritePageHead(out, style);
-  WriteSummary(out, style, period, pageTimeText, store.nicks.records.size());
-  WriteCurrentTopic(out, style, store.days);
-  WriteRandomDayLine(out, style, store.days, context.verbosity);
-  WriteActivityCharts(out, style, store.days, store.nicks);
-  WriteSampleSections(out, style, store, statWord);
+  WriteSummary(out, style, facts.period, pageTimeText, facts.persons);
+  WriteCurrentTopic(out, style, facts.currentTopic);
+  WriteRandomDayLine(out, style, facts.quoteDay);
+  WriteActivityCharts(out, style, store.days, facts);
+  WriteSampleSections(out, style, store, facts);
   WritePageFooter(out, style, context, pageTimeText);
 }

@@ -189,13 +189,20 @@ NickRecord* FindNick(NickTable& table, std::string_view nick) {
   return position < 0 ? nullptr : &table.records[position];
 }
 
+const NickRecord* FindNick(const NickTable& table, std::string_view nick) {
+  int32_t position = IndexFind(table.index, nick, RecordNames(table));
+  return position < 0 ? nullptr : &table.records[position];
+}
+
 NickRecord& AddNick(NickTable& table, std::string_view nick) { return AddNamedRecord(table, nick); }
 
 void MarkNick(const NickTable& table, std::string_view nick, std::vector<bool>& marked) {
-  int32_t position = IndexFind(table.index, nick, RecordNames(table));
-  if (position < 0) return;
+  if (const NickRecord* record = FindNick(table, nick)) MarkRecord(table, *record, marked);
+}
+
+void MarkRecord(const NickTable& table, const NickRecord& record, std::vector<bool>& marked) {
   if (marked.size() < table.records.size()) marked.resize(table.records.size(), false);
-  marked[static_cast<size_t>(position)] = true;
+  marked[static_cast<size_t>(&record - table.records.data())] = true;
 }
 
 void RemoveMarkedNicks(NickTable& table, const std::vector<bool>& marked) {
@@ -271,7 +278,7 @@ void SortNicksForPage(NickTable& table) {
   std::stable_sort(
       table.records.begin(), table.records.end(),
       [](const NickRecord& a, const NickRecord& b) { return CompareNicksByLines(a, b) < 0; });
-  table.index = NameIndex();
+  IndexRebuild(table.index, static_cast<int32_t>(table.records.size()), RecordNames(table));
 }
 
 void SortDaysForPage(DayTable& table) {

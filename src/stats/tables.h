@@ -53,7 +53,7 @@ struct NameIndex {
 
 struct NickTable {
   std::vector<NickRecord> records;
-  NameIndex index;  // emptied once the records are sorted for the page
+  NameIndex index;
 };
 
 constexpr const char* UNDATED = "Unknown";
@@ -74,6 +74,7 @@ struct DayTable {
 // The record of `nick`, compared without regard to case; null when there is
 // none. A record pointer stays valid only until the next AddNick.
 NickRecord* FindNick(NickTable& table, std::string_view nick);
+const NickRecord* FindNick(const NickTable& table, std::string_view nick);
 // Creates the record of `nick` at the end of the table.
 // REQUIRES: FindNick does not find `nick`.
 NickRecord& AddNick(NickTable& table, std::string_view nick);
@@ -82,6 +83,8 @@ NickRecord& AddNick(NickTable& table, std::string_view nick);
 // size); RemoveMarkedNicks then removes every marked record in one pass,
 // keeping the others in their order, and rebuilds the index once.
 void MarkNick(const NickTable& table, std::string_view nick, std::vector<bool>& marked);
+// Sets the flag of `record`, a record of `table`, in `marked`.
+void MarkRecord(const NickTable& table, const NickRecord& record, std::vector<bool>& marked);
 void RemoveMarkedNicks(NickTable& table, const std::vector<bool>& marked);
 
 // Finds a day by name, without regard to case. Above verbosity 1 every
@@ -104,6 +107,8 @@ int CompareNicksByLines(const NickRecord& a, const NickRecord& b);
 int CompareDays(const DayRecord& a, const DayRecord& b);
 
 // Puts the records into name order, then sorts them by activity, keeping
-// the name order among nicks with the same number of lines.
+// the name order among nicks with the same number of lines. Both keep the
+// index valid: a nick is found, and a new one added, after sorting as
+// before.
 void SortNicksForPage(NickTable& table);
 void SortDaysForPage(DayTable& table);
