@@ -125,6 +125,7 @@ TEST(PatternSize, EveryBundledFormatIsFarBelowTheLimit) {
   int expressions = 0;
   for (const auto& file :
        std::filesystem::directory_iterator(std::string(TALLYWICK_SOURCE_DIR) + "/formats")) {
+    if (file.path().extension() != ".txt") continue;  // the formats, not their generator
     std::ifstream in(file.path());
     std::string line;
     while (std::getline(in, line)) {
