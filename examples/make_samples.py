@@ -14,7 +14,8 @@ Variants the formats read as well: WeeChat with changed prefixes and
 extended joins, mIRC's one-star "Joins:" theme, Supybot's mask-less
 events, and, when ../shared/client-texts is beside the checkout, the same
 story in every language of HexChat, XChat 2 and WeeChat
-(examples/<client>-languages/), plus a HexChat log in a language no
+(examples/<client>-languages/, and HexChat with ISO stamps in
+examples/hexchat-iso-languages/), plus a HexChat log in a language no
 format reads (examples/hexchat-unknown-language.log).
 
 Run it from anywhere: python3 examples/make_samples.py
@@ -658,6 +659,11 @@ def language_samples():
             stamp = lambda day, clock, month=month: "%s %02d %s" % (month, DAYS[day][2], clock)
             files[lang + ".log"] = hexchat_family(EVENTS, stamp, language)
         samples[client + "-languages"] = files
+        if client == "hexchat":
+            iso = lambda day, clock: DAYS[day][4] + " " + clock
+            samples["hexchat-iso-languages"] = {
+                lang + ".log": hexchat_family(EVENTS, iso, hexchat_language_texts(texts, lang, base))
+                for lang in texts}
     texts = client_texts("weechat")
     if texts is not None:
         samples["weechat-languages"] = {

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the event definitions of formats/hexchat.txt, formats/xchat.txt
-and formats/weechat.txt from the texts these clients write in every
+"""Writes the event definitions of formats/hexchat.txt, hexchat-iso.txt,
+xchat.txt and weechat.txt from the texts these clients write in every
 language and version, kept in ../shared/client-texts/<client>.tsv beside
 the checkout (columns: event, language, template as logged, notes).
 
@@ -277,9 +277,14 @@ NOTES_FR = ("#|Vous |Le sujet de |Sujet de |Déconnecté|Connexion|Recherche |Im
             "Réception d'un CTCP ")
 
 
-def hexchat_definitions(client):
+# The stamps of the lines: the default "%b %d %H:%M:%S" (the month in the
+# language's words, " 7月" in Japanese) and the ISO one.
+DEFAULT_STAMP = "^ ?([^ ]+ [ 0-9][0-9]) ([0-9]{2})[0-9:]{6} "
+ISO_STAMP = "^([0-9-]{10}) ([0-9]{2})[0-9:]{6} "
+
+
+def hexchat_definitions(client, stamp=DEFAULT_STAMP):
     w = A.english_first(hexchat_words, rows(client))
-    stamp = "^ ?([^ ]+ [ 0-9][0-9]) ([0-9]{2})[0-9:]{6} "
     prefix = "([*<>-]+)[[:cntrl:]] ?"
     nick = "([[:nick:]]+)"
     defs = {}
@@ -423,6 +428,7 @@ def main():
         sys.exit("No client texts at " + TEXTS)
     for client in ("hexchat", "xchat"):
         rewrite(client, hexchat_definitions(client))
+    rewrite("hexchat-iso", hexchat_definitions("hexchat", ISO_STAMP))
     rewrite("weechat", weechat_definitions())
 
 

@@ -230,6 +230,7 @@ const VariantSamples kVariants[] = {
     {"mirc", "mirc-one-star.log", {}},
     {"limnoria", "limnoria-supybot.log", {}},
     {"hexchat", "hexchat-languages", {}},
+    {"hexchat-iso", "hexchat-iso-languages", {}},
     {"xchat", "xchat-languages", {}},
 };
 
