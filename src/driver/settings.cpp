@@ -46,6 +46,7 @@ constexpr SettingSpec kSettingTable[] = {
     {SettingKey::kFont2, "font2", 19, "Verdana"},
     {SettingKey::kFont3, "font3", 19, "Arial Narrow"},
     {SettingKey::kCharset, "charset", 30, ""},
+    {SettingKey::kUsers, "users", 199, ""},
 };
 
 constexpr size_t kSettingCount = static_cast<size_t>(SettingKey::kCount);
