@@ -338,7 +338,11 @@ bool LoadUsersFile(RunState& state) {
   }
   errno = 0;
   bool read = ReadUsersFile(in, state.usersPath, state.store.users);
-  if (!read && ferror(in)) perror(state.usersPath.c_str());  // errno as the read left it
+  if (!read && ferror(in)) {
+    perror(state.usersPath.c_str());  // errno as the read left it
+  } else if (!read) {
+    fprintf(stderr, "%s: the run ends here, before any log is read\n", state.usersPath.c_str());
+  }
   fclose(in);
   return read;
 }

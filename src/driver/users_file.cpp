@@ -34,16 +34,20 @@ struct UsersReading {
   bool failed = false;
 };
 
-void Report(UsersReading& reading, const char* kind, const std::string& message) {
-  fprintf(stderr, "%s:%d: %s: %s\n", reading.path.c_str(), reading.line, kind, message.c_str());
-  if (kind[0] == 'e') reading.failed = true;
+enum class Severity { kWarning, kError };
+
+void Report(UsersReading& reading, Severity severity, const std::string& message) {
+  bool error = severity == Severity::kError;
+  fprintf(stderr, "%s:%d: %s: %s\n", reading.path.c_str(), reading.line,
+          error ? "error" : "warning", message.c_str());
+  if (error) reading.failed = true;
 }
 
 // Says which earlier person keeps what this line gave `person` as well.
 void ReportTaken(UsersReading& reading, int32_t person, int32_t owner, const std::string& what) {
   if (owner == person) return;
   const Person& keeper = reading.map.people[static_cast<size_t>(owner)];
-  Report(reading, "warning",
+  Report(reading, Severity::kWarning,
          what + " is already " + keeper.name + "'s (line " +
              std::to_string(reading.lineOfPerson[static_cast<size_t>(owner)]) + "), who keeps it");
 }
@@ -51,19 +55,19 @@ void ReportTaken(UsersReading& reading, int32_t person, int32_t owner, const std
 void FileAlias(UsersReading& reading, int32_t person, std::string_view word) {
   if (word[0] == '/') {
     if (word.size() < 2 || word.back() != '/') {
-      Report(reading, "error",
+      Report(reading, Severity::kError,
              "the expression " + Shown(word) +
                  " has no closing \"/\" (an expression cannot hold a blank)");
       return;
     }
     std::string_view expression = word.substr(1, word.size() - 2);
     if (expression.empty()) {
-      Report(reading, "error", "an empty expression // would match every nick");
+      Report(reading, Severity::kError, "an empty expression // would match every nick");
       return;
     }
     PatternFiling filing = AddPatternAlias(reading.map, person, AliasKind::kExpression, expression);
     if (!filing.compiled) {
-      Report(reading, "error", "the expression " + Shown(word) + " does not compile: " + filing.error);
+      Report(reading, Severity::kError, "the expression " + Shown(word) + " does not compile: " + filing.error);
       return;
     }
     ReportTaken(reading, person, filing.owner, "the expression " + Shown(word));
@@ -82,7 +86,7 @@ void ReadUsersLine(UsersReading& reading, std::string_view text) {
   std::vector<std::string_view> head = Words(text.substr(0, colon));
   if (head.empty()) {
     if (colon == std::string_view::npos) return;  // a blank line
-    Report(reading, "error", "no main name before the \":\"");
+    Report(reading, Severity::kError, "no main name before the \":\"");
     return;
   }
   if (head[0][0] == '#') return;  // a comment
@@ -94,7 +98,7 @@ void ReadUsersLine(UsersReading& reading, std::string_view text) {
     } else if (NamesEqualIgnoringCase(head[i], "ignore")) {
       role = PersonRole::kIgnored;
     } else {
-      Report(reading, "error",
+      Report(reading, Severity::kError,
              "\"" + Shown(head[i]) + "\" after the main name " + Shown(head[0]) +
                  " is neither bot nor ignore (nicks go after a \":\")");
       roleKnown = false;
