@@ -1,6 +1,7 @@
 #include "driver/users_file.h"
 
 #include <cerrno>
+#include <initializer_list>
 #include <string_view>
 #include <vector>
 
@@ -22,7 +23,12 @@ std::vector<std::string_view> Words(std::string_view text) {
   return words;
 }
 
-std::string Shown(std::string_view word) { return std::string(word); }
+// The pieces of a message, one after the other.
+std::string Joined(std::initializer_list<std::string_view> pieces) {
+  std::string text;
+  for (std::string_view piece : pieces) text.append(piece);
+  return text;
+}
 
 // The state of one file's reading: where the messages point, and the line
 // each person was first named on, for the warnings.
@@ -43,21 +49,24 @@ void Report(UsersReading& reading, Severity severity, const std::string& message
   if (error) reading.failed = true;
 }
 
-// Says which earlier person keeps what this line gave `person` as well.
-void ReportTaken(UsersReading& reading, int32_t person, int32_t owner, const std::string& what) {
+// Says which earlier person keeps `what` `word` ("the nick alice_"), which
+// this line gave `person` as well.
+void ReportTaken(UsersReading& reading, int32_t person, int32_t owner, std::string_view what,
+                 std::string_view word) {
   if (owner == person) return;
   const Person& keeper = reading.map.people[static_cast<size_t>(owner)];
   Report(reading, Severity::kWarning,
-         what + " is already " + keeper.name + "'s (line " +
-             std::to_string(reading.lineOfPerson[static_cast<size_t>(owner)]) + "), who keeps it");
+         Joined({what, " ", word, " is already ", keeper.name, "'s (line ",
+                 std::to_string(reading.lineOfPerson[static_cast<size_t>(owner)]),
+                 "), who keeps it"}));
 }
 
 void FileAlias(UsersReading& reading, int32_t person, std::string_view word) {
   if (word[0] == '/') {
     if (word.size() < 2 || word.back() != '/') {
       Report(reading, Severity::kError,
-             "the expression " + Shown(word) +
-                 " has no closing \"/\" (an expression cannot hold a blank)");
+             Joined({"the expression ", word,
+                     " has no closing \"/\" (an expression cannot hold a blank)"}));
       return;
     }
     std::string_view expression = word.substr(1, word.size() - 2);
@@ -67,18 +76,19 @@ void FileAlias(UsersReading& reading, int32_t person, std::string_view word) {
     }
     PatternFiling filing = AddPatternAlias(reading.map, person, AliasKind::kExpression, expression);
     if (!filing.compiled) {
-      Report(reading, Severity::kError, "the expression " + Shown(word) + " does not compile: " + filing.error);
+      Report(reading, Severity::kError,
+             Joined({"the expression ", word, " does not compile: ", filing.error}));
       return;
     }
-    ReportTaken(reading, person, filing.owner, "the expression " + Shown(word));
+    ReportTaken(reading, person, filing.owner, "the expression", word);
     return;
   }
   if (word.find_first_of("*?") != std::string_view::npos) {
     PatternFiling filing = AddPatternAlias(reading.map, person, AliasKind::kWildcard, word);
-    ReportTaken(reading, person, filing.owner, "the wildcard " + Shown(word));
+    ReportTaken(reading, person, filing.owner, "the wildcard", word);
     return;
   }
-  ReportTaken(reading, person, AddExactAlias(reading.map, person, word), "the nick " + Shown(word));
+  ReportTaken(reading, person, AddExactAlias(reading.map, person, word), "the nick", word);
 }
 
 void ReadUsersLine(UsersReading& reading, std::string_view text) {
@@ -99,8 +109,8 @@ void ReadUsersLine(UsersReading& reading, std::string_view text) {
       role = PersonRole::kIgnored;
     } else {
       Report(reading, Severity::kError,
-             "\"" + Shown(head[i]) + "\" after the main name " + Shown(head[0]) +
-                 " is neither bot nor ignore (nicks go after a \":\")");
+             Joined({"\"", head[i], "\" after the main name ", head[0],
+                     " is neither bot nor ignore (nicks go after a \":\")"}));
       roleKnown = false;
     }
   }
@@ -110,7 +120,7 @@ void ReadUsersLine(UsersReading& reading, std::string_view text) {
   if (static_cast<size_t>(person) == reading.lineOfPerson.size()) {
     reading.lineOfPerson.push_back(reading.line);
   }
-  ReportTaken(reading, person, owner, "the nick " + Shown(head[0]));
+  ReportTaken(reading, person, owner, "the nick", head[0]);
   if (colon == std::string_view::npos) return;
   for (std::string_view word : Words(text.substr(colon + 1))) FileAlias(reading, person, word);
 }

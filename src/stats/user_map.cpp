@@ -68,47 +68,82 @@ std::string ExpressionPrefix(std::string_view expression) {
   return Folded(expression.substr(1, end - 1));
 }
 
+auto PersonNames(const UserMap& map) {
+  return [&map](int32_t i) -> std::string_view { return map.people[static_cast<size_t>(i)].name; };
+}
+auto ExactNames(const UserMap& map) {
+  return [&map](int32_t i) -> std::string_view {
+    return map.exactNames[static_cast<size_t>(i)].name;
+  };
+}
+auto PatternKeys(const UserMap& map) {
+  return [&map](int32_t i) -> std::string_view { return map.patterns[static_cast<size_t>(i)].key; };
+}
+auto Prefixes(const UserMap& map) {
+  return [&map](int32_t i) -> std::string_view {
+    return map.prefixes[static_cast<size_t>(i)].prefix;
+  };
+}
+
+// Chains pattern `position` after the others that begin with `prefix`.
+void FileUnderPrefix(UserMap& map, int32_t position, std::string prefix) {
+  int32_t chain = IndexFind(map.prefixIndex, prefix, Prefixes(map));
+  if (chain < 0) {
+    map.longestPrefix = std::max(map.longestPrefix, prefix.size());
+    map.prefixes.push_back(PrefixChain{std::move(prefix), position, position});
+    chain = static_cast<int32_t>(map.prefixes.size() - 1);
+    IndexInsert(map.prefixIndex, chain, Prefixes(map));
+    return;
+  }
+  PrefixChain& filed = map.prefixes[static_cast<size_t>(chain)];
+  map.patterns[static_cast<size_t>(filed.last)].nextWithPrefix = position;
+  filed.last = position;
+}
+
 }  // namespace
 
 int32_t AddPerson(UserMap& map, std::string_view name, PersonRole role, int32_t& owner) {
-  std::string folded = Folded(name);
-  auto known = map.personByName.find(folded);
-  if (known != map.personByName.end()) {
-    Person& person = map.people[static_cast<size_t>(known->second)];
+  int32_t known = IndexFind(map.personIndex, name, PersonNames(map));
+  if (known >= 0) {
+    Person& person = map.people[static_cast<size_t>(known)];
     if (RoleStrength(role) > RoleStrength(person.role)) person.role = role;
-    owner = map.exactNames.find(folded)->second;
-    return known->second;
+    owner = map.exactNames[static_cast<size_t>(IndexFind(map.exactIndex, name, ExactNames(map)))]
+                .person;
+    return known;
   }
   int32_t person = static_cast<int32_t>(map.people.size());
   map.people.push_back(Person{std::string(name), role});
-  map.personByName.emplace(folded, person);
+  IndexInsert(map.personIndex, person, PersonNames(map));
   owner = AddExactAlias(map, person, name);
   return person;
 }
 
 int32_t AddExactAlias(UserMap& map, int32_t person, std::string_view nick) {
+  int32_t known = IndexFind(map.exactIndex, nick, ExactNames(map));
+  if (known >= 0) return map.exactNames[static_cast<size_t>(known)].person;
   map.longestExactName = std::max(map.longestExactName, nick.size());
-  auto [entry, added] = map.exactNames.emplace(Folded(nick), person);
-  return added ? person : entry->second;
+  map.exactNames.push_back(ExactName{std::string(nick), person});
+  IndexInsert(map.exactIndex, static_cast<int32_t>(map.exactNames.size() - 1), ExactNames(map));
+  return person;
 }
 
 PatternFiling AddPatternAlias(UserMap& map, int32_t person, AliasKind kind, std::string_view text) {
   PatternFiling filing;
-  std::string key = (kind == AliasKind::kWildcard ? "w" : "e") + Folded(text);
-  auto known = map.patternOwners.find(key);
-  if (known != map.patternOwners.end()) {
-    filing.owner = known->second;  // the same pattern again: it can match nothing new
-    return filing;
-  }
   AliasPattern pattern;
   pattern.kind = kind;
   pattern.person = person;
+  pattern.text = kind == AliasKind::kWildcard ? Folded(text) : std::string(text);
+  pattern.key.assign(1, kind == AliasKind::kWildcard ? 'w' : 'e');
+  pattern.key.append(text);
+  int32_t known = IndexFind(map.patternIndex, pattern.key, PatternKeys(map));
+  if (known >= 0) {
+    filing.owner = map.patterns[static_cast<size_t>(known)].person;  // it can match nothing new
+    return filing;
+  }
   std::string prefix;
   if (kind == AliasKind::kWildcard) {
-    pattern.text = Folded(text);
     prefix = WildcardPrefix(pattern.text);
   } else {
-    pattern.text.assign(text);
     std::unique_ptr<regex_t, RegexFree> re(new regex_t);
     int error = regcomp(re.get(), pattern.text.c_str(), REG_EXTENDED | REG_ICASE | REG_NOSUB);
     if (error != 0) {
@@ -124,26 +159,29 @@ PatternFiling AddPatternAlias(UserMap& map, int32_t person, AliasKind kind, std:
   }
   int32_t position = static_cast<int32_t>(map.patterns.size());
   map.patterns.push_back(std::move(pattern));
-  map.patternOwners.emplace(std::move(key), person);
-  map.longestPrefix = std::max(map.longestPrefix, prefix.size());
-  map.patternsByPrefix[std::move(prefix)].push_back(position);
+  IndexInsert(map.patternIndex, position, PatternKeys(map));
+  FileUnderPrefix(map, position, std::move(prefix));
   filing.owner = person;
   return filing;
 }
 
 int32_t PersonOfNick(const UserMap& map, std::string_view nick) {
   if (map.people.empty()) return -1;
-  std::string folded = Folded(nick);
-  auto exact = map.exactNames.find(folded);
-  if (exact != map.exactNames.end()) return exact->second;
+  int32_t exact = IndexFind(map.exactIndex, nick, ExactNames(map));
+  if (exact >= 0) return map.exactNames[static_cast<size_t>(exact)].person;
   if (map.patterns.empty()) return -1;
   // The patterns whose literal start begins the nick, tried in filing order.
+  std::string folded = Folded(nick);
   std::vector<int32_t> candidates;
   size_t longest = std::min(folded.size(), map.longestPrefix);
   for (size_t length = 0; length <= longest; ++length) {
-    auto filed = map.patternsByPrefix.find(std::string_view(folded).substr(0, length));
-    if (filed == map.patternsByPrefix.end()) continue;
-    candidates.insert(candidates.end(), filed->second.begin(), filed->second.end());
+    int32_t chain =
+        IndexFind(map.prefixIndex, std::string_view(folded).substr(0, length), Prefixes(map));
+    if (chain < 0) continue;
+    for (int32_t position = map.prefixes[static_cast<size_t>(chain)].first; position >= 0;
+         position = map.patterns[static_cast<size_t>(position)].nextWithPrefix) {
+      candidates.push_back(position);
+    }
   }
   std::sort(candidates.begin(), candidates.end());
   std::string whole;  // the expressions read a zero-terminated text

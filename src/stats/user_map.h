@@ -14,12 +14,12 @@
 #include <regex.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "stats/name_index.h"
 
 enum class PersonRole : uint8_t {
   kPerson,   // counted like any nick
@@ -47,25 +47,37 @@ struct RegexFree {
 struct AliasPattern {
   AliasKind kind = AliasKind::kWildcard;
   std::string text;  // a wildcard case-folded; an expression as written
+  std::string key;   // the kind and the text, which tell two patterns apart
   std::unique_ptr<regex_t, RegexFree> expression;  // compiled, for an expression
+  int32_t person = -1;
+  int32_t nextWithPrefix = -1;  // the next pattern filed under the same literal start
+};
+
+// A nick named exactly, and its person.
+struct ExactName {
+  std::string name;
   int32_t person = -1;
 };
 
-// Hashing for maps looked up with a string_view.
-struct NameHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+// The patterns that begin with one literal text, chained in filing order.
+struct PrefixChain {
+  std::string prefix;  // case-folded
+  int32_t first = -1;
+  int32_t last = -1;
 };
-template <typename Value>
-using FoldedNameMap = std::unordered_map<std::string, Value, NameHash, std::equal_to<>>;
 
+// Every table is an array found through a keyed hash on folded names
+// (stats/name_index.h), which takes a hundred thousand people in a
+// fraction of a second.
 struct UserMap {
   std::vector<Person> people;
-  FoldedNameMap<int32_t> personByName;  // folded main name -> person
-  FoldedNameMap<int32_t> exactNames;    // folded exact nick -> person (main names included)
-  std::vector<AliasPattern> patterns;   // in the order they were filed
-  FoldedNameMap<int32_t> patternOwners;  // kind and text of a pattern -> the person who has it
-  FoldedNameMap<std::vector<int32_t>> patternsByPrefix;  // folded literal start -> patterns
+  NameIndex personIndex;  // by main name
+  std::vector<ExactName> exactNames;  // main names included
+  NameIndex exactIndex;
+  std::vector<AliasPattern> patterns;  // in the order they were filed
+  NameIndex patternIndex;              // by key
+  std::vector<PrefixChain> prefixes;
+  NameIndex prefixIndex;
   size_t longestPrefix = 0;
   size_t longestExactName = 0;
 };
