@@ -18,20 +18,22 @@ int32_t PositionOf(const NickTable& table, const NickRecord* record) {
 
 // Record positions kept in the memo belong to one layout of the table;
 // after a sort or a removal they are looked up again by name.
-void FollowLayout(StatsStore& store) {
+void RefreshPositions(StatsStore& store) {
   NickMemo& memo = store.memo;
-  if (memo.recordOfPerson.size() != store.users.people.size()) {
-    memo.recordOfPerson.resize(store.users.people.size(), -1);
-  }
-  if (memo.layoutSeen == store.nicks.layout) return;
   memo.layoutSeen = store.nicks.layout;
+  memo.recordOfPerson.resize(store.users.people.size());
   for (size_t person = 0; person < store.users.people.size(); ++person) {
     memo.recordOfPerson[person] =
         PositionOf(store.nicks, FindNick(store.nicks, store.users.people[person].name));
   }
   for (MetNick& met : memo.nicks) {
-    if (met.person < 0) met.record = PositionOf(store.nicks, FindNick(store.nicks, met.name));
+    met.record = met.person >= 0 ? memo.recordOfPerson[static_cast<size_t>(met.person)]
+                                 : PositionOf(store.nicks, FindNick(store.nicks, met.name));
   }
+}
+
+void FollowLayout(StatsStore& store) {
+  if (store.memo.layoutSeen != store.nicks.layout) RefreshPositions(store);
 }
 
 // The memo's entry for `nick`, asking the users map when the nick is new.
@@ -42,6 +44,8 @@ MetNick& Met(StatsStore& store, std::string_view nick) {
   MetNick met;
   met.name.assign(nick);
   met.person = PersonOfNick(store.users, nick);
+  met.ignored = met.person >= 0 &&
+                store.users.people[static_cast<size_t>(met.person)].role == PersonRole::kIgnored;
   memo.nicks.push_back(std::move(met));
   IndexInsert(memo.index, static_cast<int32_t>(memo.nicks.size() - 1), MetNames(memo));
   if (nick.size() > memo.longestNick) memo.longestNick = nick.size();
@@ -52,26 +56,33 @@ bool IsIgnored(const StatsStore& store, int32_t person) {
   return person >= 0 && store.users.people[static_cast<size_t>(person)].role == PersonRole::kIgnored;
 }
 
-// The position of the record of a met nick; -1 when it has none yet.
-int32_t& RecordSlot(StatsStore& store, MetNick& met) {
-  return met.person >= 0 ? store.memo.recordOfPerson[static_cast<size_t>(met.person)]
-                         : met.record;
+// The record of a met nick that has not found it yet: the person's, when
+// another of their nicks has made it; made otherwise when `create`.
+NickRecord* FirstRecordOf(StatsStore& store, MetNick& met, std::string_view nick, bool create) {
+  NickMemo& memo = store.memo;
+  if (met.person >= 0) {
+    int32_t& slot = memo.recordOfPerson[static_cast<size_t>(met.person)];
+    if (slot < 0 && create) {
+      const std::string& name = store.users.people[static_cast<size_t>(met.person)].name;
+      NickRecord* record = FindNick(store.nicks, name);
+      if (record == nullptr) record = &AddNick(store.nicks, name);
+      slot = PositionOf(store.nicks, record);
+    }
+    met.record = slot;
+  } else if (create) {
+    NickRecord* record = FindNick(store.nicks, nick);
+    if (record == nullptr) record = &AddNick(store.nicks, nick);
+    met.record = PositionOf(store.nicks, record);
+  }
+  return met.record < 0 ? nullptr : &store.nicks.records[static_cast<size_t>(met.record)];
 }
 
 NickRecord* NickOfMapped(StatsStore& store, std::string_view nick) {
   FollowLayout(store);
   MetNick& met = Met(store, nick);
-  if (IsIgnored(store, met.person)) return nullptr;
-  int32_t& slot = RecordSlot(store, met);
-  if (slot < 0) {
-    std::string_view name =
-        met.person >= 0 ? std::string_view(store.users.people[static_cast<size_t>(met.person)].name)
-                        : nick;
-    NickRecord* record = FindNick(store.nicks, name);
-    if (record == nullptr) record = &AddNick(store.nicks, name);
-    slot = PositionOf(store.nicks, record);
-  }
-  return &store.nicks.records[static_cast<size_t>(slot)];
+  if (met.record >= 0) return &store.nicks.records[static_cast<size_t>(met.record)];
+  if (met.ignored) return nullptr;
+  return FirstRecordOf(store, met, nick, true);
 }
 
 }  // namespace
@@ -96,16 +107,16 @@ NickRecord* CountedNickOf(StatsStore& store, std::string_view nick) {
 
 bool IsIgnoredNick(StatsStore& store, std::string_view nick) {
   if (!HasUsers(store)) return false;
-  return IsIgnored(store, Met(store, nick).person);
+  return Met(store, nick).ignored;
 }
 
 NickRecord* KnownNickOf(StatsStore& store, std::string_view nick) {
   if (!HasUsers(store)) return FindNick(store.nicks, nick);
   FollowLayout(store);
   MetNick& met = Met(store, nick);
-  if (IsIgnored(store, met.person)) return nullptr;
-  int32_t slot = RecordSlot(store, met);
-  return slot < 0 ? nullptr : &store.nicks.records[static_cast<size_t>(slot)];
+  if (met.record >= 0) return &store.nicks.records[static_cast<size_t>(met.record)];
+  if (met.ignored) return nullptr;
+  return FirstRecordOf(store, met, nick, false);
 }
 
 const NickRecord* KnownNickOf(const StatsStore& store, std::string_view nick) {

@@ -25,7 +25,8 @@ struct StatsStore;
 struct MetNick {
   std::string name;     // as first written
   int32_t person = -1;  // the person of the users map; -1 for a nick that is its own
-  int32_t record = -1;  // for a nick of its own: its record's position, -1 before it has one
+  int32_t record = -1;  // the position of its record; -1 before this nick found it
+  bool ignored = false;  // a nick of an ignored person
 };
 
 // The answers of the users map, and where each person's record is.
@@ -33,7 +34,7 @@ struct NickMemo {
   std::vector<MetNick> nicks;
   NameIndex index;
   std::vector<int32_t> recordOfPerson;  // by person; -1 before the person has a record
-  uint64_t layoutSeen = 0;              // the NickTable layout the positions belong to
+  uint64_t layoutSeen = ~uint64_t{0};  // the NickTable layout the positions belong to
   size_t longestNick = 0;
   NickRecord discarded;  // counts nothing: what the nick of an ignored person gets
 };
