@@ -36,6 +36,10 @@ void FollowLayout(StatsStore& store) {
   if (store.memo.layoutSeen != store.nicks.layout) RefreshPositions(store);
 }
 
+bool IsIgnored(const StatsStore& store, int32_t person) {
+  return person >= 0 && store.users.people[static_cast<size_t>(person)].role == PersonRole::kIgnored;
+}
+
 // The memo's entry for `nick`, asking the users map when the nick is new.
 MetNick& Met(StatsStore& store, std::string_view nick) {
   NickMemo& memo = store.memo;
@@ -44,16 +48,11 @@ MetNick& Met(StatsStore& store, std::string_view nick) {
   MetNick met;
   met.name.assign(nick);
   met.person = PersonOfNick(store.users, nick);
-  met.ignored = met.person >= 0 &&
-                store.users.people[static_cast<size_t>(met.person)].role == PersonRole::kIgnored;
+  met.ignored = IsIgnored(store, met.person);
   memo.nicks.push_back(std::move(met));
   IndexInsert(memo.index, static_cast<int32_t>(memo.nicks.size() - 1), MetNames(memo));
   if (nick.size() > memo.longestNick) memo.longestNick = nick.size();
   return memo.nicks.back();
-}
-
-bool IsIgnored(const StatsStore& store, int32_t person) {
-  return person >= 0 && store.users.people[static_cast<size_t>(person)].role == PersonRole::kIgnored;
 }
 
 // The record of a met nick that has not found it yet: the person's, when
