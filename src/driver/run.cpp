@@ -14,6 +14,7 @@
 #include "driver/users_file.h"
 #include "logformat/log_reader.h"
 #include "logformat/pattern_size.h"
+#include "report/modern_page.h"
 #include "report/page.h"
 #include "stats/nick_lookup.h"
 #include "stats/tables.h"
@@ -223,7 +224,11 @@ int WritePage(RunState& state) {
   const StatsStore& store = state.store;
   const PageFacts facts =
       GatherPageFacts(store, undatedName, state.accounting.statWord, state.verbosity);
-  WriteReportPage(output.stream, context, store, facts);
+  if (style.layout == PageLayout::kModern) {
+    WriteModernPage(output.stream, context, store, facts);
+  } else {
+    WriteReportPage(output.stream, context, store, facts);
+  }
   if (state.verbosity > 0) fprintf(stderr, "Done (Parsed %i files)\n", state.parsedFiles);
   guard.finished = true;
   return FinishPageOutput(output) ? kExitOk : kExitFatal;
