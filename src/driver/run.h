@@ -40,6 +40,10 @@ struct RunState {
   AccountingConfig accounting;  // StatWord, quote limits, bot names, patterns
 
   StatsStore store;
+  // Lines of every file read, by the type that matched them (kTypeNull: no
+  // type), and the unmatched ones that were misfits; summed up at -v.
+  uint64_t linesOfType[kLineTypeCount] = {};
+  uint64_t misfitLines = 0;
 
   int classifyWorkers = 1;  // threads that classify log lines
   MatcherChoice matcher = MatcherChoice::kOwn;

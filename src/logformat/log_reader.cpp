@@ -179,6 +179,7 @@ bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
     processedBytes += line.countedBytes;
     const char* text = batch.bytes.data() + line.offset;
     ++file.linesOfType[line.match.type];
+    if (line.match.misfit) ++file.misfits;
     if (line.match.type == kTypeNull) {
       if (config.verbosity > 0) fprintf(stderr, "Failed to parse \"%s\"\n", text);
       continue;
