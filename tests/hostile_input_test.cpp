@@ -286,6 +286,7 @@ TEST(HostileInput, SettingsOverEveryCapacityAreCut) {
   char letter = 'A';
   for (const SettingEntry& entry : defaults.entries) {
     std::string key = entry.key;
+    if (key == "users") continue;  // names a file that must exist; see the users file's tests
     char fill = letter++;
     if (key == "max_quote_len") fill = '1';
     if (key == "min_quote_len") fill = '0';

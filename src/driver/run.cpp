@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 #include <unistd.h>
 
 #include "driver/help.h"
 #include "driver/page_output.h"
+#include "driver/users_file.h"
 #include "logformat/log_reader.h"
 #include "logformat/pattern_size.h"
 #include "report/modern_page.h"
@@ -22,15 +24,59 @@ namespace {
 
 bool IsOptionWord(const std::string& word) { return word.size() >= 2 && word[0] == '-'; }
 
+// The folders a format named without a folder is looked for in: the
+// installed formats (share/tallywick/formats beside the program's bin
+// folder) and, for a program run from its build folder in the source tree,
+// the tree's formats/.
+std::vector<std::string> FormatFolders() {
+  std::vector<std::string> folders;
+  char self[4096];
+  ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return folders;
+  std::filesystem::path program(std::string(self, static_cast<size_t>(length)));
+  std::filesystem::path above = program.parent_path().parent_path();
+  folders.push_back((above / "share" / "tallywick" / "formats").lexically_normal().string());
+  folders.push_back((above / "formats").lexically_normal().string());
+  return folders;
+}
+
+// Opens the format a -p option names: the file itself, or, for a name
+// without a folder that names no file, NAME or NAME.txt among the formats
+// of FormatFolders. Reports a failure, and where it looked; `path` becomes
+// the file opened.
+FILE* OpenFormatFile(std::string& path) {
+  FILE* in = fopen(path.c_str(), "r");
+  if (in != nullptr || errno != ENOENT || path.empty() || path.find('/') != std::string::npos) {
+    if (in == nullptr) perror("fopen");
+    return in;
+  }
+  std::vector<std::string> folders = FormatFolders();
+  for (const std::string& folder : folders) {
+    for (const std::string& name : {path, path + ".txt"}) {
+      std::string candidate = folder + "/" + name;
+      in = fopen(candidate.c_str(), "r");
+      if (in != nullptr) {
+        path = candidate;
+        return in;
+      }
+    }
+  }
+  errno = ENOENT;
+  perror("fopen");
+  std::string where;
+  for (const std::string& folder : folders) where += (where.empty() ? "" : " and ") + folder;
+  fprintf(stderr, "No format %s: looked for %s and %s.txt here and in %s\n", path.c_str(),
+          path.c_str(), path.c_str(), where.c_str());
+  return nullptr;
+}
+
 // Loads the format file named by a -p option; false when it was read and
 // is incomplete.
-bool LoadFormatFile(const std::string& path, RunState& state) {
+bool LoadFormatFile(const std::string& name, RunState& state) {
+  std::string path = name;
+  FILE* in = OpenFormatFile(path);
   state.optionFiles.push_back(path);
-  FILE* in = fopen(path.c_str(), "r");
-  if (in == nullptr) {
-    perror("fopen");
-    return true;  // no format loaded; a later -p may load one
-  }
+  if (in == nullptr) return true;  // no format loaded; a later -p may load one
   bool complete = ReadLogFormatSpec(in, state.verbosity, state.format, state.matcher);
   fclose(in);
   state.formatLoaded = complete;
@@ -135,6 +181,10 @@ bool ReadLogFiles(RunState& state) {
     if (!isStdin) fclose(in);
     if (!ok) return false;
     ++state.parsedFiles;
+    for (int type = 0; type < kLineTypeCount; ++type) {
+      state.linesOfType[type] += file.linesOfType[type];
+    }
+    state.misfitLines += file.misfits;
     WarnWhenTheFormatDoesNotFit(file, operand);
   }
   return true;
@@ -207,7 +257,23 @@ bool PagePathIsSafe(const RunState& state) {
   std::vector<std::string> inputs = state.optionFiles;
   inputs.insert(inputs.end(), state.logFiles.begin(), state.logFiles.end());
   if (state.haveExclusionPath) inputs.push_back(state.exclusionPath);
+  if (!state.usersPath.empty()) inputs.push_back(state.usersPath);
   return CheckPagePath(state.outputPath, inputs);
+}
+
+// How many lines of all files each type read: a type that read none
+// ("join 0") is a format that does not fit at a glance.
+void ReportLinesOfEachType(const RunState& state) {
+  fputs("Lines of each type:\n", stderr);
+  for (int type = kTypeText; type < kLineTypeCount; ++type) {
+    fprintf(stderr, "  %s %llu\n", LineTypeKeyword(type),
+            static_cast<unsigned long long>(state.linesOfType[type]));
+  }
+  fprintf(stderr, "  unmatched %llu", static_cast<unsigned long long>(state.linesOfType[kTypeNull]));
+  if (state.format.misfit.pattern.compiled) {
+    fprintf(stderr, " (misfits %llu)", static_cast<unsigned long long>(state.misfitLines));
+  }
+  fputc('\n', stderr);
 }
 
 int WritePage(RunState& state) {
@@ -232,7 +298,10 @@ int WritePage(RunState& state) {
   } else {
     WriteReportPage(output.stream, context, store, facts);
   }
-  if (state.verbosity > 0) fprintf(stderr, "Done (Parsed %i files)\n", state.parsedFiles);
+  if (state.verbosity > 0) {
+    fprintf(stderr, "Done (Parsed %i files)\n", state.parsedFiles);
+    ReportLinesOfEachType(state);
+  }
   guard.finished = true;
   return FinishPageOutput(output) ? kExitOk : kExitFatal;
 }
@@ -260,7 +329,7 @@ CommandLineOutcome ReadCommandLine(const std::vector<std::string>& args, RunStat
       i += 1;
       continue;
     }
-    if (strchr("robilnst", letter) == nullptr) {
+    if (strchr("robuilnst", letter) == nullptr) {
       fprintf(stderr, "Unknown option %s", word.c_str());
       i += 1;
       continue;
@@ -274,6 +343,9 @@ CommandLineOutcome ReadCommandLine(const std::vector<std::string>& args, RunStat
     } else if (letter == 'b') {
       state.haveExclusionPath = true;
       state.exclusionPath = argument;
+    } else if (letter == 'u') {
+      state.haveUsersOption = true;
+      state.usersPath = argument;
     }
     i += 2;
   }
@@ -299,11 +371,13 @@ bool ApplyExclusionFile(FILE* in, StatsStore& store) {
   // A name longer than every nick names none, so no more of a line than
   // that is kept, and a line's text ends at its first zero byte: any file,
   // however long its lines, is read in the same small memory.
-  size_t longest = 0;
+  // With a users file, a line may name a nick that is no record's name.
+  size_t longest = LongestAliasKnown(store);
   for (const NickRecord& nick : nicks.records) longest = std::max(longest, nick.name.size());
   std::vector<bool> marked;
   std::string name;
   bool textEnded = false;
+  bool tooLong = false;
   for (;;) {
     int c = getc_unlocked(in);
     if (c == EOF || c == '\n') {
@@ -312,20 +386,48 @@ bool ApplyExclusionFile(FILE* in, StatsStore& store) {
         errno = readErrno;
         return false;
       }
-      if (name.size() >= 2) {
+      if (name.size() >= 2 && !tooLong) {
         if (const NickRecord* nick = KnownNickOf(store, name)) MarkRecord(nicks, *nick, marked);
       }
       if (c == EOF) break;
       name.clear();
       textEnded = false;
+      tooLong = false;
     } else if (c == '\0') {
       textEnded = true;
-    } else if (!textEnded && name.size() <= longest) {
+    } else if (!textEnded && name.size() < longest) {
       name.push_back(static_cast<char>(c));
+    } else if (!textEnded) {
+      tooLong = true;
     }
   }
   RemoveMarkedNicks(store.nicks, marked);
   return true;
+}
+
+bool LoadUsersFile(RunState& state) {
+  if (!state.haveUsersOption) state.usersPath = SettingValue(state.settings, SettingKey::kUsers);
+  if (state.usersPath.empty()) return true;
+  FILE* in = fopen(state.usersPath.c_str(), "rt");
+  if (in == nullptr) {
+    perror(state.usersPath.c_str());
+    return false;
+  }
+  errno = 0;
+  bool read = ReadUsersFile(in, state.usersPath, state.store.users);
+  if (!read && ferror(in)) {
+    perror(state.usersPath.c_str());  // errno as the read left it
+  } else if (!read) {
+    fprintf(stderr, "%s: the run ends here, before any log is read\n", state.usersPath.c_str());
+  }
+  fclose(in);
+  return read;
+}
+
+void RemoveBotRecords(StatsStore& store) {
+  std::vector<bool> marked;
+  MarkBotRecords(store, marked);
+  RemoveMarkedNicks(store.nicks, marked);
 }
 
 namespace {
@@ -346,8 +448,10 @@ int RunPhases(const std::vector<std::string>& args) {
     return kExitFatal;
   }
   if (!PrepareAccounting(state)) return kExitFatal;
+  if (!LoadUsersFile(state)) return kExitFatal;
   if (!PagePathIsSafe(state)) return kExitFatal;
   if (!ReadLogFiles(state)) return kExitFatal;
+  RemoveBotRecords(state.store);
   if (!ApplyExclusionPath(state)) return kExitFatal;
   if (state.parsedFiles == 0) {
     fputs("No logs parsed. Nothing to output", stderr);

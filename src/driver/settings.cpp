@@ -47,6 +47,7 @@ constexpr SettingSpec kSettingTable[] = {
     {SettingKey::kFont3, "font3", 19, "Arial Narrow"},
     {SettingKey::kCharset, "charset", 30, ""},
     {SettingKey::kPageLayout, "page_layout", 9, "classic"},
+    {SettingKey::kUsers, "users", 199, ""},
 };
 
 constexpr size_t kSettingCount = static_cast<size_t>(SettingKey::kCount);

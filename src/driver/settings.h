@@ -40,6 +40,7 @@ enum class SettingKey {
   kFont3,
   kCharset,
   kPageLayout,
+  kUsers,
   kCount  // the number of keys, not a key
 };
 

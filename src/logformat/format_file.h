@@ -65,6 +65,13 @@ struct LineTypeTable {
   // A "filename" definition: matched against a log file's name, its date
   // part names the day of the file's lines before any date inside it.
   LineTypeEntry fileName;
+  // A "misfit" definition: a line of the client that no type of the format
+  // understands (an event in a language or shape it does not read). Such a
+  // line counts as unmatched instead of falling into a type whose shape it
+  // happens to have. Tried just before order[misfitAt]; not compiled when
+  // the format has none.
+  LineTypeEntry misfit;
+  int misfitAt = 0;
   // The own matchers' buffers for the parts of a match, shared by all the
   // types: one thread matches with a table at a time, so its memory for
   // them is bounded per thread, whatever the number of types.

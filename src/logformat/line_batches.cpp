@@ -130,6 +130,9 @@ uint64_t AffordableCopies(const LineTypeTable& table) {
       pieces += EstimatePatternSize(entry.expanded, PatternSyntax::kExtended).pieces;
     }
   }
+  if (table.misfit.pattern.compiled) {
+    pieces += EstimatePatternSize(table.misfit.expanded, PatternSyntax::kExtended).pieces;
+  }
   uint64_t copyBytes = std::max<uint64_t>(pieces, 1) * kCopyBytesPerPiece;
   return kCopiesBudgetBytes / copyBytes;
 }
