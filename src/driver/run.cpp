@@ -11,6 +11,7 @@
 
 #include "driver/help.h"
 #include "driver/page_output.h"
+#include "logformat/compressed_input.h"
 #include "logformat/log_reader.h"
 #include "logformat/pattern_size.h"
 #include "report/page.h"
@@ -120,10 +121,21 @@ bool ReadLogFiles(RunState& state) {
       fprintf(skipMessages, "Error opening %s, skipping file\n", operand.c_str());
       continue;
     }
+    LogInput input;
+    if (!OpenLogInput(in, isStdin ? "standard input" : operand, input)) {
+      // A compressed log this build cannot read is skipped like one that
+      // cannot be opened, with the reason.
+      fprintf(stderr, "%s is %s-compressed, and this tallywick was built without %s support (%s)\n",
+              input.name.c_str(), CompressionName(input.compression),
+              CompressionName(input.compression), CompressionLibrary(input.compression));
+      if (!isStdin) fclose(in);
+      continue;
+    }
     LogFileReading file;
-    if (!isStdin) file.name = operand;
-    bool ok = ParseLogFile(FileByteSource(in, operand), state.format, state.accounting, state.processedBytes, state.store,
-                           state.classifyWorkers, &file);
+    // A rotated file's name dates its lines as the plain file's name did.
+    if (!isStdin) file.name = NameWithoutCompressionSuffix(operand, input.compression);
+    bool ok = ParseLogFile(LogInputByteSource(input), state.format, state.accounting,
+                           state.processedBytes, state.store, state.classifyWorkers, &file);
     // Standard input stays open: a second "-" then reads it at its end, an
     // empty log, instead of a closed stream.
     if (!isStdin) fclose(in);

@@ -164,7 +164,7 @@ constexpr size_t kSingleThreadBatch = 256 * 1024;
 
 // Takes the lines of one classified batch in order. Returns false when the
 // run must end: a bad hour, or a read error after the batch's lines.
-bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
+bool ConsumeBatch(const ByteSource& bytes, const LineBatch& batch, const LineTypeTable& table,
                   const AccountingConfig& config, uint64_t& processedBytes, StatsStore& store,
                   ReadingState& state, LogFileReading& file) {
   file.lines += batch.lines.size();
@@ -181,10 +181,16 @@ bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
     }
   }
   if (batch.readError) {
-    errno = batch.readErrno;  // saved where the read failed, maybe on another thread
     // The label is the one this message has always had, whatever call read
-    // the bytes: scripts that watch for read errors know it by it.
-    perror("fgets");
+    // the bytes: scripts that watch for read errors know it by it. Damaged
+    // compressed data is a read error too, told with the file and the reason.
+    const char* failure = bytes.failure != nullptr ? bytes.failure(bytes.handle) : nullptr;
+    if (failure != nullptr) {
+      fprintf(stderr, "fgets: %s: %s\n", bytes.name.c_str(), failure);
+    } else {
+      errno = batch.readErrno;  // saved where the read failed, maybe on another thread
+      perror("fgets");
+    }
     return false;
   }
   return true;
@@ -207,7 +213,7 @@ bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const Acc
   auto classifier = StartParallelClassifier(bytes, table, workers);
   while (classifier) {
     const LineBatch& batch = NextClassifiedBatch(*classifier);
-    if (!ConsumeBatch(batch, table, config, processedBytes, store, state, reading)) return false;
+    if (!ConsumeBatch(bytes, batch, table, config, processedBytes, store, state, reading)) return false;
     if (batch.endOfStream) return true;
   }
   BatchSource source;
@@ -216,7 +222,7 @@ bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const Acc
   for (;;) {
     ReadBatch(source, kSingleThreadBatch, batch);
     ClassifyBatch(table, batch);
-    if (!ConsumeBatch(batch, table, config, processedBytes, store, state, reading)) return false;
+    if (!ConsumeBatch(bytes, batch, table, config, processedBytes, store, state, reading)) return false;
     if (batch.endOfStream) return true;
   }
 }
