@@ -100,6 +100,7 @@ class LogReader : public ::testing::Test {
     StderrCapture capture;
     file_ = LogFileReading();
     file_.name = fileName_;
+    file_.zones = zones_;
     bool ok = ParseLogFile(FileByteSource(in, fileName_), *table_, config_, bytes_, store_, workers_, &file_);
     errors_ = capture.Text();
     capture.Restore();
@@ -198,6 +199,7 @@ class LogReader : public ::testing::Test {
   uint64_t bytes_ = 0;
   std::string errors_;
   std::string fileName_;  // the name the log is read under; empty for standard input
+  const ZoneShift* zones_ = nullptr;  // the clocks lines are moved between, if any
   LogFileReading file_;   // what the reader told of the last log
 };
 
@@ -912,6 +914,75 @@ TEST(CompressedLogRun, StandardInputADailyNameAndADamagedFileThroughTheProgram) 
   EXPECT_EQ(damagedStdin.status, 255);
   EXPECT_EQ(damagedStdin.err,
             "fgets: standard input: truncated gzip data (the file ends inside it)\n");
+}
+
+TEST_F(LogReader, MovesLinesFromTheLoggersZoneToThePages) {
+  std::string format = DatedFormat("");
+  size_t text = format.find("text=");
+  format.replace(text, format.find('\n', text) - text,
+                 "text=^\\[([0-9]+:[0-9]+)] <([^>]*)> (.*)$,time,nick,string");
+  UseFormat(format);
+  constexpr int64_t kSummer = 1719835200;  // 2024-07-01 12:00 UTC
+  constexpr int64_t kWinter = 1705320000;  // 2024-01-15 12:00 UTC
+  struct Case {
+    const char* logZone;
+    const char* pageZone;
+    const char* date;  // the "=== " line before the line; "" for none
+    const char* time;
+    int64_t reference;    // the instant that moves lines of unknown day
+    const char* day;      // where the line lands
+    int hour;
+  };
+  const Case cases[] = {
+      // Across midnight, in summer and in winter time.
+      {"UTC", "Europe/Berlin", "2024-07-01", "23:30", kSummer, "2024-07-02", 1},
+      {"UTC", "Europe/Berlin", "2024-01-15", "23:30", kSummer, "2024-01-16", 0},
+      {"America/New_York", "UTC", "Mon Jul 01 2024", "21:00", kSummer, "Tue Jul 02 2024", 1},
+      {"Europe/Berlin", "UTC", "2024-01-01", "00:30", kSummer, "2023-12-31", 23},
+      {"UTC", "America/New_York", "Sun Mar 01 2020", "02:00", kSummer, "Sat Feb 29 2020", 21},
+      // Across a daylight-saving change: Berlin moves its clocks at 01:00 UTC.
+      {"UTC", "Europe/Berlin", "2024-03-31", "00:59", kSummer, "2024-03-31", 1},
+      {"UTC", "Europe/Berlin", "2024-03-31", "01:00", kSummer, "2024-03-31", 3},
+      {"UTC", "Europe/Berlin", "2024-10-27", "00:59", kSummer, "2024-10-27", 2},
+      {"UTC", "Europe/Berlin", "2024-10-27", "01:00", kSummer, "2024-10-27", 2},
+      // New York is on summer time three weeks before Berlin.
+      {"America/New_York", "Europe/Berlin", "2024-03-20", "20:00", kSummer, "2024-03-21", 1},
+      // Half an hour: the minutes count.
+      {"Asia/Kolkata", "UTC", "2024-07-01", "05:15", kSummer, "2024-06-30", 23},
+      {"Asia/Kolkata", "UTC", "2024-07-01", "05:45", kSummer, "2024-07-01", 0},
+      // Unknown day: the hour moves by the offsets at the reference time,
+      // around the clock, and the day stays.
+      {"UTC", "Europe/Berlin", "", "23:30", kSummer, UNDATED, 1},
+      {"UTC", "Europe/Berlin", "", "23:30", kWinter, UNDATED, 0},
+      {"America/New_York", "UTC", "", "22:00", kWinter, UNDATED, 3},
+      // A day text that names no calendar day is an unknown day too.
+      {"UTC", "Europe/Berlin", "day one", "23:30", kSummer, "day one", 1},
+      {"UTC", "UTC", "2024-07-01", "23:30", kSummer, "2024-07-01", 23},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.logZone) + " -> " + c.pageZone + " " + c.date + " " + c.time);
+    ZoneShift zones;
+    std::string error;
+    if (!LoadZone(c.logZone, zones.log, error) || !LoadZone(c.pageZone, zones.page, error)) {
+      GTEST_SKIP() << "the system's zone files are missing (Debian's tzdata): " << error;
+    }
+    zones.referenceTime = c.reference;
+    zones_ = &zones;
+    Reset();
+    std::string log = *c.date ? std::string("=== ") + c.date + "\n" : "";
+    ASSERT_TRUE(Parse(log + "[" + c.time + "] <amy> hello\n")) << errors_;
+    EXPECT_EQ(Day(c.day).lines, 1);
+    EXPECT_EQ(Day(c.day).hours[c.hour], 1);
+    EXPECT_EQ(Nick("amy").textLines[c.hour / 6], 1);
+  }
+  zones_ = nullptr;
+  // A name that is no zone, or that tries to leave the zone folder.
+  ZoneRules zone;
+  std::string error;
+  EXPECT_FALSE(LoadZone("Mars/Olympus_Mons", zone, error));
+  EXPECT_EQ(error, "no such time zone");
+  EXPECT_FALSE(LoadZone("../../etc/passwd", zone, error));
+  EXPECT_FALSE(LoadZone("/etc/passwd", zone, error));
 }
 
 TEST_F(LogReader, TellsTheLinesOfEachTypeAndTheUnmatched) {

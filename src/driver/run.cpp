@@ -100,6 +100,31 @@ bool PrepareAccounting(RunState& state) {
   return true;
 }
 
+// Loads the zones that log_timezone and page_timezone name, when either
+// does; the other is then UTC. False, with a message, for a name that is no
+// zone of the system's.
+bool PrepareTimeZones(RunState& state) {
+  const std::string& logZone = SettingValue(state.settings, SettingKey::kLogTimezone);
+  const std::string& pageZone = SettingValue(state.settings, SettingKey::kPageTimezone);
+  if (logZone.empty() && pageZone.empty()) return true;
+  struct {
+    const std::string& name;
+    const char* key;
+    ZoneRules& into;
+  } zones[] = {{logZone, "log_timezone", state.zones.log}, {pageZone, "page_timezone", state.zones.page}};
+  for (auto& zone : zones) {
+    std::string error;
+    if (!LoadZone(zone.name.empty() ? "UTC" : zone.name, zone.into, error)) {
+      fprintf(stderr, "Unknown time zone \"%s\" in %s: %s\n", zone.name.c_str(), zone.key,
+              error.c_str());
+      return false;
+    }
+  }
+  state.zones.referenceTime = static_cast<int64_t>(state.startTime);
+  state.shiftZones = true;
+  return true;
+}
+
 // A format that matches few of a file's lines is the likeliest reason for
 // an empty page, so it is said at any verbosity.
 void WarnWhenTheFormatDoesNotFit(const LogFileReading& file, const std::string& operand) {
@@ -132,6 +157,7 @@ bool ReadLogFiles(RunState& state) {
       continue;
     }
     LogFileReading file;
+    if (state.shiftZones) file.zones = &state.zones;
     // A rotated file's name dates its lines as the plain file's name did.
     if (!isStdin) file.name = NameWithoutCompressionSuffix(operand, input.compression);
     bool ok = ParseLogFile(LogInputByteSource(input), state.format, state.accounting,
@@ -348,6 +374,7 @@ int RunPhases(const std::vector<std::string>& args) {
     return kExitFatal;
   }
   if (!PrepareAccounting(state)) return kExitFatal;
+  if (!PrepareTimeZones(state)) return kExitFatal;
   if (!PagePathIsSafe(state)) return kExitFatal;
   if (!ReadLogFiles(state)) return kExitFatal;
   if (!ApplyExclusionPath(state)) return kExitFatal;

@@ -9,6 +9,7 @@
 #include "driver/exit_status.h"
 #include "driver/settings.h"
 #include "logformat/format_file.h"
+#include "logformat/time_zones.h"
 #include "stats/accounting.h"
 #include "stats/samples.h"
 
@@ -37,6 +38,10 @@ struct RunState {
   AccountingConfig accounting;  // StatWord, quote limits, bot names, patterns
 
   StatsStore store;
+
+  // The logger's and the page's time zones, when the settings name either.
+  bool shiftZones = false;
+  ZoneShift zones;
 
   int classifyWorkers = 1;  // threads that classify log lines
   MatcherChoice matcher = MatcherChoice::kOwn;

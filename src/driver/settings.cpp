@@ -46,6 +46,10 @@ constexpr SettingSpec kSettingTable[] = {
     {SettingKey::kFont2, "font2", 19, "Verdana"},
     {SettingKey::kFont3, "font3", 19, "Arial Narrow"},
     {SettingKey::kCharset, "charset", 30, ""},
+    {SettingKey::kLogCharset, "log_charset", 30, ""},
+    {SettingKey::kLogCharsetFallback, "log_charset_fallback", 30, ""},
+    {SettingKey::kLogTimezone, "log_timezone", 64, ""},
+    {SettingKey::kPageTimezone, "page_timezone", 64, ""},
 };
 
 constexpr size_t kSettingCount = static_cast<size_t>(SettingKey::kCount);

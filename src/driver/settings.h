@@ -39,6 +39,10 @@ enum class SettingKey {
   kFont2,
   kFont3,
   kCharset,
+  kLogCharset,
+  kLogCharsetFallback,
+  kLogTimezone,
+  kPageTimezone,
   kCount  // the number of keys, not a key
 };
 

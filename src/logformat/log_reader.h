@@ -9,6 +9,7 @@
 
 #include "logformat/byte_source.h"
 #include "logformat/format_file.h"
+#include "logformat/time_zones.h"
 #include "stats/accounting.h"
 #include "stats/stats_store.h"
 
@@ -17,6 +18,9 @@ struct LogFileReading {
   // The file's name, whose date a format's "filename" definition may read;
   // empty for standard input, which has none.
   std::string_view name;
+  // The logger's and the page's time zones, when lines are to be moved
+  // from the one clock to the other; null leaves every line where it is.
+  const ZoneShift* zones = nullptr;
   uint64_t lines = 0;  // every line read, empty ones included
   // Lines by the type that matched them; kTypeNull counts the lines that no
   // type matched.
