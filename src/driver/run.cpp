@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "driver/help.h"
+#include "driver/page_charset.h"
 #include "driver/page_output.h"
 #include "logformat/compressed_input.h"
 #include "logformat/log_reader.h"
@@ -100,6 +101,32 @@ bool PrepareAccounting(RunState& state) {
   return true;
 }
 
+// Takes the character sets of log_charset and log_charset_fallback, when
+// the first is set: lines are then made UTF-8 and count in characters.
+// False, with a message, for a set iconv does not know, the page's
+// included.
+bool PrepareCharsets(RunState& state) {
+  const std::string& main = SettingValue(state.settings, SettingKey::kLogCharset);
+  if (main.empty()) return true;
+  state.charsets.main = main;
+  state.charsets.fallback = SettingValue(state.settings, SettingKey::kLogCharsetFallback);
+  std::string unknown;
+  if (!CheckLineCharsets(state.charsets, unknown)) {
+    fprintf(stderr, "Unknown character set \"%s\" in %s\n", unknown.c_str(),
+            unknown == main ? "log_charset" : "log_charset_fallback");
+    return false;
+  }
+  const std::string& page = SettingValue(state.settings, SettingKey::kCharset);
+  if (!page.empty() && !IsUtf8Name(page) && !CanWritePageIn(page)) {
+    fprintf(stderr, "Unknown character set \"%s\" in charset\n", page.c_str());
+    return false;
+  }
+  state.recodeLines = true;
+  state.accounting.countCharacters = true;
+  state.accounting.quoteLimits.inCharacters = true;
+  return true;
+}
+
 // Loads the zones that log_timezone and page_timezone name, when either
 // does; the other is then UTC. False, with a message, for a name that is no
 // zone of the system's.
@@ -158,6 +185,7 @@ bool ReadLogFiles(RunState& state) {
     }
     LogFileReading file;
     if (state.shiftZones) file.zones = &state.zones;
+    if (state.recodeLines) file.charsets = &state.charsets;
     // A rotated file's name dates its lines as the plain file's name did.
     if (!isStdin) file.name = NameWithoutCompressionSuffix(operand, input.compression);
     bool ok = ParseLogFile(LogInputByteSource(input), state.format, state.accounting,
@@ -249,7 +277,18 @@ int WritePage(RunState& state) {
     return kExitFatal;
   }
   UnfinishedPageGuard guard{output};
-  const PageStyle style = PageStyleFromSettings(state.settings);
+  PageStyle style = PageStyleFromSettings(state.settings);
+  // Texts read in their character sets are UTF-8: the page says so, or is
+  // written in the set it names.
+  FILE* page = output.stream;
+  if (state.recodeLines && style.charset.empty()) style.charset = "utf-8";
+  if (state.recodeLines && !IsUtf8Name(style.charset)) {
+    page = OpenRecodingStream(output.stream, style.charset);
+    if (page == nullptr) {
+      perror("iconv_open");
+      return kExitFatal;
+    }
+  }
   PageContext context;
   context.style = &style;
   context.startTime = state.startTime;
@@ -259,7 +298,10 @@ int WritePage(RunState& state) {
   const StatsStore& store = state.store;
   const PageFacts facts =
       GatherPageFacts(store, undatedName, state.accounting.statWord, state.verbosity);
-  WriteReportPage(output.stream, context, store, facts);
+  WriteReportPage(page, context, store, facts);
+  // A failed write through the converting stream leaves its mark on the
+  // page's own stream, which FinishPageOutput reports.
+  if (page != output.stream) fclose(page);
   if (state.verbosity > 0) fprintf(stderr, "Done (Parsed %i files)\n", state.parsedFiles);
   guard.finished = true;
   return FinishPageOutput(output) ? kExitOk : kExitFatal;
@@ -375,6 +417,7 @@ int RunPhases(const std::vector<std::string>& args) {
   }
   if (!PrepareAccounting(state)) return kExitFatal;
   if (!PrepareTimeZones(state)) return kExitFatal;
+  if (!PrepareCharsets(state)) return kExitFatal;
   if (!PagePathIsSafe(state)) return kExitFatal;
   if (!ReadLogFiles(state)) return kExitFatal;
   if (!ApplyExclusionPath(state)) return kExitFatal;

@@ -9,6 +9,7 @@
 #include "driver/exit_status.h"
 #include "driver/settings.h"
 #include "logformat/format_file.h"
+#include "logformat/line_charsets.h"
 #include "logformat/time_zones.h"
 #include "stats/accounting.h"
 #include "stats/samples.h"
@@ -38,6 +39,10 @@ struct RunState {
   AccountingConfig accounting;  // StatWord, quote limits, bot names, patterns
 
   StatsStore store;
+
+  // The character sets log lines are made UTF-8 from, when log_charset is set.
+  bool recodeLines = false;
+  LineCharsets charsets;
 
   // The logger's and the page's time zones, when the settings name either.
   bool shiftZones = false;

@@ -290,7 +290,7 @@ bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const Acc
   StartOnDayOfFileName(table.fileName, reading.name, store.days, config.verbosity, state);
 
   workers = AffordableWorkers(table, workers);
-  auto classifier = StartParallelClassifier(bytes, table, workers);
+  auto classifier = StartParallelClassifier(bytes, table, workers, reading.charsets);
   while (classifier) {
     const LineBatch& batch = NextClassifiedBatch(*classifier);
     if (!ConsumeBatch(bytes, batch, table, config, processedBytes, store, state, reading)) return false;
@@ -301,7 +301,7 @@ bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const Acc
   LineBatch batch;
   for (;;) {
     ReadBatch(source, kSingleThreadBatch, batch);
-    ClassifyBatch(table, batch);
+    ClassifyBatch(table, batch, reading.charsets);
     if (!ConsumeBatch(bytes, batch, table, config, processedBytes, store, state, reading)) return false;
     if (batch.endOfStream) return true;
   }

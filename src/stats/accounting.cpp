@@ -94,7 +94,10 @@ void AccountSpokenLine(const LineFacts& facts, StatsStore& store, const Accounti
     if (IsSeenRequest(*message, config, scratch.lowered)) ++speaker->seenRequests;
   }
   speaker->flags &= ~LAST_LINE_ASKED;
-  if (message) AddTextStatistics(*speaker, *message, config.statWord, config.verbosity);
+  if (message) {
+    AddTextStatistics(*speaker, *message, config.statWord, config.verbosity,
+                      config.countCharacters);
+  }
   if (isText) {
     if (message) OfferQuote(speaker->quote, *message, config.quoteLimits);
   } else {
@@ -180,7 +183,7 @@ void CountMonologueRun(MonologueRun& run, const NickTable& nicks, NickRecord* sp
 }
 
 void AddTextStatistics(NickRecord& nick, std::string_view text, const std::string& statWord,
-                       int verbosity) {
+                       int verbosity, bool utf8Letters) {
   size_t wordPosition = 0;
   const size_t wordLength = statWord.size();
   for (size_t i = 0; i < text.size(); ++i) {
@@ -196,6 +199,8 @@ void AddTextStatistics(NickRecord& nick, std::string_view text, const std::strin
       } else if (c == '!') {
         ++nick.shouts;
       }
+    } else if (utf8Letters && c >= 0xC0) {
+      ++nick.letters;  // the first byte of a character beyond ASCII
     }
     if (wordLength == 0) continue;
     // The StatWord's position restarts at its first character after a
