@@ -286,6 +286,10 @@ TEST(HostileInput, SettingsOverEveryCapacityAreCut) {
   char letter = 'A';
   for (const SettingEntry& entry : defaults.entries) {
     std::string key = entry.key;
+    // Character sets and time zones are names the run looks up: one it does
+    // not know ends the run (ProgramRun and LogReader tests), and none is
+    // written on the page.
+    if (key.starts_with("log_") || key == "page_timezone") continue;
     char fill = letter++;
     if (key == "max_quote_len") fill = '1';
     if (key == "min_quote_len") fill = '0';
