@@ -18,7 +18,7 @@
 #endif
 
 // One field per library; only the one of the input's kind is in use.
-struct Decoder {
+struct LogDecoder {
   std::vector<unsigned char> in;  // compressed bytes read ahead
   size_t inStart = 0;
   size_t inEnd = 0;
@@ -45,7 +45,7 @@ struct Decoder {
 #endif
 };
 
-void DestroyDecoder(Decoder* decoder) {
+void DestroyLogDecoder(LogDecoder* decoder) {
   if (decoder == nullptr) return;
 #ifdef TALLYWICK_HAVE_ZLIB
   if (decoder->zlibReady) inflateEnd(&decoder->zlib);
@@ -80,7 +80,7 @@ constexpr Magic kMagics[] = {
 };
 
 // Marks the decoder failed because the data is damaged.
-void FailOnData(Decoder& d, const char* what, const char* detail) {
+void FailOnData(LogDecoder& d, const char* what, const char* detail) {
   d.failedErrno = EIO;
   d.failure = what;
   if (detail != nullptr && *detail != '\0') {
@@ -91,7 +91,7 @@ void FailOnData(Decoder& d, const char* what, const char* detail) {
 
 // Makes compressed bytes available unless the file has ended; false on a
 // read error, which is then the decoder's failure.
-bool RefillInput(LogInput& input, Decoder& d) {
+bool RefillInput(LogInput& input, LogDecoder& d) {
   if (d.inStart < d.inEnd || d.inputEnded) return true;
   d.inStart = 0;
   d.inEnd = fread(d.in.data(), 1, d.in.size(), input.in);
@@ -117,7 +117,7 @@ const char* TruncatedReason(Compression kind) {
 }
 
 #ifdef TALLYWICK_HAVE_ZLIB
-bool StartGzip(Decoder& d) {
+bool StartGzip(LogDecoder& d) {
   // 16 above the window size: gzip headers only, never raw zlib data.
   if (inflateInit2(&d.zlib, 15 + 16) != Z_OK) return false;
   d.zlibReady = true;
@@ -126,7 +126,7 @@ bool StartGzip(Decoder& d) {
 
 // Inflates into `out` until it is full or the data ends. Members written
 // one after the other (`cat a.gz b.gz`) read as one stream.
-size_t DecodeGzip(LogInput& input, Decoder& d, char* out, size_t capacity) {
+size_t DecodeGzip(LogInput& input, LogDecoder& d, char* out, size_t capacity) {
   z_stream& z = d.zlib;
   z.next_out = reinterpret_cast<Bytef*>(out);
   z.avail_out = static_cast<uInt>(capacity);
@@ -157,7 +157,7 @@ size_t DecodeGzip(LogInput& input, Decoder& d, char* out, size_t capacity) {
 #endif
 
 #ifdef TALLYWICK_HAVE_BZIP2
-bool StartBzip2(Decoder& d) {
+bool StartBzip2(LogDecoder& d) {
   if (BZ2_bzDecompressInit(&d.bzip2, 0, 0) != BZ_OK) return false;
   d.bzip2Ready = true;
   return true;
@@ -165,7 +165,7 @@ bool StartBzip2(Decoder& d) {
 
 // Several streams one after the other (parallel compressors write them)
 // read as one.
-size_t DecodeBzip2(LogInput& input, Decoder& d, char* out, size_t capacity) {
+size_t DecodeBzip2(LogInput& input, LogDecoder& d, char* out, size_t capacity) {
   bz_stream& bz = d.bzip2;
   bz.next_out = out;
   bz.avail_out = static_cast<unsigned>(capacity);
@@ -209,7 +209,7 @@ size_t DecodeBzip2(LogInput& input, Decoder& d, char* out, size_t capacity) {
 #endif
 
 #ifdef TALLYWICK_HAVE_LZMA
-bool StartXz(Decoder& d) {
+bool StartXz(LogDecoder& d) {
   // Concatenated streams and stream padding are read as xz itself reads them.
   if (lzma_stream_decoder(&d.lzma, UINT64_MAX, LZMA_CONCATENATED) != LZMA_OK) return false;
   d.lzmaReady = true;
@@ -226,7 +226,7 @@ const char* XzFailure(lzma_ret status) {
   }
 }
 
-size_t DecodeXz(LogInput& input, Decoder& d, char* out, size_t capacity) {
+size_t DecodeXz(LogInput& input, LogDecoder& d, char* out, size_t capacity) {
   lzma_stream& s = d.lzma;
   s.next_out = reinterpret_cast<uint8_t*>(out);
   s.avail_out = capacity;
@@ -254,13 +254,13 @@ size_t DecodeXz(LogInput& input, Decoder& d, char* out, size_t capacity) {
 #endif
 
 #ifdef TALLYWICK_HAVE_ZSTD
-bool StartZstd(Decoder& d) {
+bool StartZstd(LogDecoder& d) {
   d.zstd = ZSTD_createDStream();
   return d.zstd != nullptr && !ZSTD_isError(ZSTD_initDStream(d.zstd));
 }
 
 // Frames one after the other read as one stream.
-size_t DecodeZstd(LogInput& input, Decoder& d, char* out, size_t capacity) {
+size_t DecodeZstd(LogInput& input, LogDecoder& d, char* out, size_t capacity) {
   ZSTD_outBuffer o = {out, capacity, 0};
   while (o.pos < o.size) {
     if (!RefillInput(input, d)) break;
@@ -299,7 +299,7 @@ size_t ReadPlain(LogInput& input, char* buffer, size_t capacity, int& error) {
   return got;
 }
 
-size_t Decode(LogInput& input, Decoder& d, char* buffer, size_t capacity) {
+size_t Decode(LogInput& input, LogDecoder& d, char* buffer, size_t capacity) {
   switch (input.compression) {
 #ifdef TALLYWICK_HAVE_ZLIB
     case Compression::kGzip: return DecodeGzip(input, d, buffer, capacity);
@@ -321,7 +321,7 @@ size_t Decode(LogInput& input, Decoder& d, char* buffer, size_t capacity) {
 size_t ReadLogInput(void* handle, char* buffer, size_t capacity, int& error) {
   LogInput& input = *static_cast<LogInput*>(handle);
   if (input.decoder == nullptr) return ReadPlain(input, buffer, capacity, error);
-  Decoder& d = *input.decoder;
+  LogDecoder& d = *input.decoder;
   // What was decoded before a failure is handed out first; the failure
   // comes with the next read.
   if (d.failedErrno == 0 && !d.finished) {
@@ -338,7 +338,7 @@ const char* LogInputFailure(void* handle) {
   return input.decoder->failure.c_str();
 }
 
-bool StartDecoder(Compression kind, Decoder& d) {
+bool StartDecoder(Compression kind, LogDecoder& d) {
   switch (kind) {
 #ifdef TALLYWICK_HAVE_ZLIB
     case Compression::kGzip: return StartGzip(d);
@@ -431,8 +431,8 @@ bool OpenLogInput(FILE* in, std::string_view name, LogInput& input) {
   input.compression = CompressionOfMagic(input.head, input.headSize);
   if (input.compression == Compression::kNone) return true;
   if (!CompressionBuiltIn(input.compression)) return false;
-  input.decoder.reset(new Decoder);
-  Decoder& d = *input.decoder;
+  input.decoder.reset(new LogDecoder);
+  LogDecoder& d = *input.decoder;
   d.in.resize(kCompressedChunk);
   memcpy(d.in.data(), input.head, input.headSize);
   d.inEnd = input.headSize;

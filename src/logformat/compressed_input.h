@@ -17,8 +17,8 @@
 enum class Compression { kNone, kGzip, kBzip2, kXz, kZstd };
 
 // The library state of a compressed input (defined where it is used).
-struct Decoder;
-void DestroyDecoder(Decoder* decoder);
+struct LogDecoder;
+void DestroyLogDecoder(LogDecoder* decoder);
 
 struct LogInput {
   FILE* in = nullptr;  // the caller's; it stays open
@@ -29,7 +29,7 @@ struct LogInput {
   size_t headSize = 0;
   size_t headTaken = 0;
   int headErrno = 0;  // a read error met while reading them
-  std::unique_ptr<Decoder, void (*)(Decoder*)> decoder{nullptr, DestroyDecoder};
+  std::unique_ptr<LogDecoder, void (*)(LogDecoder*)> decoder{nullptr, DestroyLogDecoder};
 };
 
 // The kind whose magic `bytes` start with; kNone for anything else.
