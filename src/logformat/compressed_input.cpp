@@ -80,7 +80,7 @@ constexpr Magic kMagics[] = {
 };
 
 // Marks the decoder failed because the data is damaged.
-void FailOnData(LogDecoder& d, const char* what, const char* detail) {
+[[maybe_unused]] void FailOnData(LogDecoder& d, const char* what, const char* detail) {
   d.failedErrno = EIO;
   d.failure = what;
   if (detail != nullptr && *detail != '\0') {
@@ -91,7 +91,7 @@ void FailOnData(LogDecoder& d, const char* what, const char* detail) {
 
 // Makes compressed bytes available unless the file has ended; false on a
 // read error, which is then the decoder's failure.
-bool RefillInput(LogInput& input, LogDecoder& d) {
+[[maybe_unused]] bool RefillInput(LogInput& input, LogDecoder& d) {
   if (d.inStart < d.inEnd || d.inputEnded) return true;
   d.inStart = 0;
   d.inEnd = fread(d.in.data(), 1, d.in.size(), input.in);
@@ -105,7 +105,7 @@ bool RefillInput(LogInput& input, LogDecoder& d) {
   return true;
 }
 
-const char* TruncatedReason(Compression kind) {
+[[maybe_unused]] const char* TruncatedReason(Compression kind) {
   switch (kind) {
     case Compression::kGzip: return "truncated gzip data (the file ends inside it)";
     case Compression::kBzip2: return "truncated bzip2 data (the file ends inside it)";
@@ -299,7 +299,8 @@ size_t ReadPlain(LogInput& input, char* buffer, size_t capacity, int& error) {
   return got;
 }
 
-size_t Decode(LogInput& input, LogDecoder& d, char* buffer, size_t capacity) {
+size_t Decode(LogInput& input, [[maybe_unused]] LogDecoder& d, [[maybe_unused]] char* buffer,
+              [[maybe_unused]] size_t capacity) {
   switch (input.compression) {
 #ifdef TALLYWICK_HAVE_ZLIB
     case Compression::kGzip: return DecodeGzip(input, d, buffer, capacity);
@@ -338,7 +339,7 @@ const char* LogInputFailure(void* handle) {
   return input.decoder->failure.c_str();
 }
 
-bool StartDecoder(Compression kind, LogDecoder& d) {
+bool StartDecoder(Compression kind, [[maybe_unused]] LogDecoder& d) {
   switch (kind) {
 #ifdef TALLYWICK_HAVE_ZLIB
     case Compression::kGzip: return StartGzip(d);
