@@ -702,7 +702,7 @@ TEST_F(LogReader, AFileNameDatesTheLinesBeforeTheFirstDateInside) {
 
 // `text` compressed in `kind` by its own library; empty when the build
 // lacks it.
-std::string Compressed(Compression kind, const std::string& text) {
+std::string Compressed(Compression kind, [[maybe_unused]] const std::string& text) {
   std::string out;
   switch (kind) {
 #ifdef TALLYWICK_HAVE_ZLIB
