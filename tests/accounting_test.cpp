@@ -167,6 +167,11 @@ TEST(AddTextStatisticsTest, LettersShoutsAndQuestions) {
   expect("\xc3" "A\xc3" "B", 2, 0, 0);       // nor do they start a shout
   expect("\t\x01\x02\x7f", 0, 0, 0);         // control characters neither
   expect(std::string_view("a\0B", 3), 2, 0, 0);  // a zero byte breaks the run
+  // The neighbours of the letters and digits start no shout; the ends of
+  // their ranges do.
+  expect("@A[A`A{A/A:A", 12, 0, 0);
+  expect("aZzA0A9Z", 8, 4, 0);
+  expect("A@ A[ Z` Z{", 8, 0, 0);
 
   // Every printable byte but the blank is a letter, digit or punctuation.
   std::string printable;
@@ -379,6 +384,7 @@ TEST_F(AccountingTest, SeenRequestsWithDefaultBotNames) {
   Say("Alice", "BRAMBLET, SEEN Bob");            // the copy is lower-cased
   Say("Alice", "unused2 seen");
   Say("Alice", "bramblet: hello");               // a bot name without "seen"
+  Say("Alice", "bramblet: SeE");                 // nor with a part of it
   Act("Alice", "asks unused1 if he has seen Bob");
   EXPECT_EQ(Get("Alice").seenRequests, 5);
 }

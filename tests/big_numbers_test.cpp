@@ -300,4 +300,27 @@ TEST(BigNumbersTable, QuietChannelGetsOnlyTheLetterRows) {
                       "</table>\n");
 }
 
+TEST(BigNumbersTable, RowsAboutWhatWasSaidJudgeOnlyNicksWithLines) {
+  const PageStyle style = PageStyleFromSettings(DefaultSettings());
+  // A server that never spoke, after the one speaker: it was the lowest
+  // letters-per-line winner at 0 and the longest-lines runner-up.
+  NickTable table = TableWithKicks({{"ann", 0}, {"irc.example.net", 0}});
+  table.records[0].lines = 1;
+  table.records[0].letters = 10;
+  std::string page = Capture([&](FILE* out) { WriteTable(out, style, table, "\n\n"); });
+  EXPECT_EQ(page, std::string(kHead) +
+                      Row("ann", "had the longest lines, averaging 10 in length", "") +
+                      "</table>\n");
+  // The rows of events still judge every nick.
+  table.records[1].kicksGiven = 3;
+  page = Capture([&](FILE* out) { WriteTable(out, style, table, "\n\n"); });
+  EXPECT_NE(page.find("irc.example.net</font>"), std::string::npos);
+  EXPECT_NE(page.find(">ann (0)</font>"), std::string::npos);
+  // Without any speaker, no row about what was said is written.
+  table.records[0].lines = 0;
+  page = Capture([&](FILE* out) { WriteTable(out, style, table, "\n\n"); });
+  EXPECT_EQ(page.find("letters"), std::string::npos);
+  EXPECT_EQ(page.find("length"), std::string::npos);
+}
+
 }  // namespace

@@ -67,44 +67,47 @@ struct BigNumberRow {
   const char* phraseIfClear;
   int32_t threshold;
   bool everyNick;  // scans every nick, not only the most active ones
+  // Judges only the nicks with lines: a row about what was said never
+  // names a nick who said nothing.
+  bool speakersOnly;
 };
 
 // The rows whose phrases the first draw picks, in page order.
 constexpr BigNumberRow kFirstDrawRows[] = {
     {KicksGiven, false, 4, "was in a mood not to be messed with, and kicked %ld times",
-     "was the channel bouncer, booting %ld people out", 1, false},
+     "was the channel bouncer, booting %ld people out", 1, false, false},
     {TimesKicked, false, 16, "wasn't very popular, and got booted out %ld times",
-     "just didn't fit in, getting kicked %ld times", 1, false},
+     "just didn't fit in, getting kicked %ld times", 1, false, false},
     {NickChanges, false, 64, "couldn't find the right nick, despite changing it %ld times",
-     "is still looking for that perfect nick after %ld changes", 2, false},
+     "is still looking for that perfect nick after %ld changes", 2, false, false},
     {Joins, false, 256, "couldn't decide whether to stay or go, and was in and out %ld times",
-     "abused the door, coming and going %ld times", 7, false},
+     "abused the door, coming and going %ld times", 7, false, false},
     {LettersPerLine, false, 0, "had the longest lines, averaging %ld in length", nullptr, 7,
-     false},
+     false, true},
     {ShoutPercent, false, 1024, "was the loud mouth, with %ld%% shouting",
-     "was giving us earache, yelling %ld%% of the time", 5, false},
+     "was giving us earache, yelling %ld%% of the time", 5, false, true},
     {QuestionPercent, false, 4096, "seemed uncertain - %ld%% of lines were questions",
-     "didn't know, so asked questions %ld%% of the time", 5, false},
+     "didn't know, so asked questions %ld%% of the time", 5, false, true},
     {Answers, false, 64, "was very helpful, answering %ld questions",
-     "was a know-it-all, answering %ld questions", 1, true},
-    {StatWordHits, false, 0, nullptr, nullptr, 10, false},
+     "was a know-it-all, answering %ld questions", 1, true, true},
+    {StatWordHits, false, 0, nullptr, nullptr, 10, false, true},
 };
 
 // The rows whose phrases the second draw picks, in page order.
 constexpr BigNumberRow kSecondDrawRows[] = {
     {SeenRequests, false, 1, "couldn't find who he was looking for, and performed %ld seens",
-     "missed his friends, he did %ld seens", 3, false},
+     "missed his friends, he did %ld seens", 3, false, true},
     {LettersPerLine, true, 0, "wrote only %ld letters per line, despite talking our ears off",
-     nullptr, 10, false},
+     nullptr, 10, false, true},
     {Urls, false, 4, "was busy surfing the web, and found %ld cool URLs",
-     "dug up %ld interesting web sites to visit", 5, false},
+     "dug up %ld interesting web sites to visit", 5, false, true},
     {LinesIfAllQuarters, true, 0,
      "wrote only %ld lines, yet still managed to be around<br>morning, afternoon, evening, and the graveyard shift",
-     nullptr, 100, true},
+     nullptr, 100, true, true},
     {Monologues, false, 16, "talked to himself a lot, with %ld monologues",
-     "delivered %ld monologues, although nobody listened", 1, true},
+     "delivered %ld monologues, although nobody listened", 1, true, true},
     {TopicChanges, false, 0, "wasn't satisfied with the topic, so changed it %ld times", nullptr, 4,
-     false},
+     false, false},
 };
 
 // Doubles every "%" so that the text reads as itself inside a phrase.
@@ -130,15 +133,26 @@ std::string StatWordPhrase(const std::string& statWord, int draw) {
   return phrase.data();
 }
 
+// The number of records before the first nick with no lines: in activity
+// order, every nick who said something.
+int Speakers(const NickTable& nicks) {
+  size_t speakers = 0;
+  while (speakers < nicks.records.size() && nicks.records[speakers].lines != 0) ++speakers;
+  return static_cast<int>(std::min<size_t>(speakers, 0x7fffffff));
+}
+
 // Ranks `rows` in order with the phrases `draw` picks.
 void RankRows(const NickTable& nicks, std::span<const BigNumberRow> rows, int draw,
               const std::string& statWordPhrase, std::vector<BigNumberFact>& facts) {
   const int all = static_cast<int>(std::min<size_t>(nicks.records.size(), 0x7fffffff));
+  const int speakers = Speakers(nicks);
   for (const BigNumberRow& row : rows) {
     const char* phrase = row.phraseIfSet;
     if (row.bit != 0 && (draw & row.bit) == 0) phrase = row.phraseIfClear;
-    std::optional<RankedRow> ranked = RankRow(nicks, row.metric, row.lowest, row.threshold,
-                                              row.everyNick ? all : kTopNicks);
+    int scanLimit = row.everyNick ? all : kTopNicks;
+    if (row.speakersOnly) scanLimit = std::min(scanLimit, speakers);
+    std::optional<RankedRow> ranked =
+        RankRow(nicks, row.metric, row.lowest, row.threshold, scanLimit);
     if (!ranked) continue;
     facts.push_back({*ranked, phrase != nullptr ? std::string(phrase) : statWordPhrase});
   }

@@ -94,7 +94,9 @@ std::optional<RankedRow> RankRow(const NickTable& nicks, NickMetric metric, bool
                                  int32_t threshold, int scanLimit);
 // Every Big Numbers row that is written, in page order. Draws twice from
 // rand(): the first draw picks the wordings of the rows up to the StatWord's,
-// the second those of the rest.
+// the second those of the rest. The rows of kicks, nick changes, joins and
+// topic changes judge any nick; the others, about what was said, judge only
+// the nicks before the first one with no lines.
 std::vector<BigNumberFact> RankBigNumbers(const NickTable& nicks, const std::string& statWord);
 
 // A Big Numbers phrase with `value` written in place of its "%ld" and "%%"
