@@ -3,7 +3,8 @@
 #   make check  builds and runs the plain test suite once, printing only failures,
 #               skip reasons and a summary (the quick check for day-to-day work)
 #   make test   builds and runs every test, plainly and under ASan+UBSan
-#   make demo   builds the program and writes demo/index.html from the bundled sample log
+#   make demo   builds the program and writes demo/index.html (classic) and demo/modern.html
+#               (page_layout=modern) from the bundled sample log
 #   make install    installs under PREFIX (default /usr/local), staged under DESTDIR if set
 #   make uninstall  removes exactly the files make install put there
 #   make bench  builds an optimised binary and prints the throughput table (bench/run.sh)
@@ -34,6 +35,10 @@ check-gtest:
 skip-notes:
 	@command -v onsgmls >/dev/null && [ -f /usr/share/sgml/html/dtd/4.0/catalog ] || \
 	  echo "Note: onsgmls or the HTML 4.0 DTDs are missing, so the HTML validation tests are skipped (apt-get install opensp sgml-data)"
+	@tidy -v 2>/dev/null | grep -q 'version [5-9]' || \
+	  echo "Note: tidy-html5 is missing, so the HTML5 validation of the modern page is skipped (apt-get install tidy)"
+	@command -v chromium >/dev/null || command -v chromium-browser >/dev/null || \
+	  echo "Note: chromium is missing, so the browser check of the modern page is skipped (apt-get install chromium)"
 	@command -v groff >/dev/null || \
 	  echo "Note: groff is missing, so the man page rendering check is skipped (apt-get install groff)"
 
@@ -61,7 +66,8 @@ demo: build
 	mkdir -p demo
 	./$(BUILD_DIR)/tallywick -p examples/demo/format.txt -r examples/demo/demo.conf -o demo/index.html examples/demo/channel.log
 	cp images/*.png demo/
-	@echo "Wrote demo/index.html"
+	./$(BUILD_DIR)/tallywick -p examples/demo/format.txt -r examples/demo/demo.conf -r examples/demo/modern.conf -o demo/modern.html examples/demo/channel.log
+	@echo "Wrote demo/index.html and demo/modern.html"
 
 bench:
 	bash bench/run.sh
@@ -123,7 +129,7 @@ fuzz:
 # child process running the program (valgrind does not follow it there)
 # are left out of the test binary's run: MEMCHECK_FILTER.
 MEMCHECK_DIR    ?= build-memcheck
-MEMCHECK_FILTER ?= -HostileInput.*:Install.*:HtmlValidationTest.*:Cases/EndToEnd.*
+MEMCHECK_FILTER ?= -HostileInput.*:Install.*:HtmlValidationTest.*:BrowserCheck.*:Cases/EndToEnd.*
 VALGRIND         = valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite \
                    --show-leak-kinds=definite --track-origins=yes --quiet
 

@@ -96,7 +96,8 @@ def settings_seeds():
     yield "over_capacity", b"".join(
         key + b"=" + b"x" * 300 + b"\n"
         for key in [b"channame", b"statwords", b"page_bg", b"botname", b"credits",
-                    b"max_quote_len", b"ignore_kicks", b"font1", b"charset", b"header"])
+                    b"max_quote_len", b"ignore_kicks", b"font1", b"charset", b"header",
+                    b"page_layout"])
     yield "statwords", b"statwords=a,,b,\nSTATWORDS=only\n#comment=x\nno equals\n=\n"
 
 
@@ -131,6 +132,8 @@ def whole_run_seeds():
     for name in FORMATS:
         yield name, SEPARATOR.join([b"", read(*format_path(name)), settings,
                                     read_log(name), b"alice\nbob\n"])
+    yield "modern", SEPARATOR.join([b"", read(*format_path("demo")),
+                                    settings + b"page_layout=modern\n", read_log("demo"), b""])
     yield "irssi_options", SEPARATOR.join([b"vvtb2", read(*format_path("irssi")), b"",
                                            read_log("irssi"), b"alice\n"])
     for letters in (b"m", b"td"):  # an exclusion file that is missing, or a folder

@@ -3,6 +3,7 @@
 // ">" or "\"", every "&" starting one of the four entities, only the tags
 // the renderer makes, each closing tag closing an open one, nothing left
 // open at the end, and links whose address and text are the same word.
+// The HTML5 markup must be the same text with spans for the font tags.
 #include <string>
 #include <string_view>
 
@@ -105,6 +106,23 @@ void CheckRendered(std::string_view html) {
   if (bold || underline || colour) fuzz_support::Finding("formatting left open");
 }
 
+// The HTML 4.0 rendering with its colour tags written as HTML5 spans.
+std::string AsHtml5(std::string_view html) {
+  std::string converted;
+  std::string_view rest = html;
+  while (!rest.empty()) {
+    if (Take(rest, "<font color=\"")) {
+      converted += "<span style=\"color:";
+    } else if (Take(rest, "</font>")) {
+      converted += "</span>";
+    } else {
+      converted += rest.front();
+      rest.remove_prefix(1);
+    }
+  }
+  return converted;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -113,6 +131,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RenderText(out.stream, text);
   std::string html = out.Finish();
   CheckRendered(html);
+  fuzz_support::MemoryOutput html5;
+  RenderText(html5.stream, text, TextMarkup::kHtml5);
+  if (html5.Finish() != AsHtml5(html)) fuzz_support::Finding("HTML5 markup that differs in more than colours");
 
   // Nothing is written for an empty text, and a text is cut at its zero byte.
   size_t zero = text.find('\0');

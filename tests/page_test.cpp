@@ -1,5 +1,8 @@
 #include "report/page.h"
 
+#include "report/modern_page.h"
+#include "report/modern_style.h"
+
 #include "stats/nick_lookup.h"
 
 #include <gtest/gtest.h>
@@ -82,12 +85,18 @@ class ReportPage : public ::testing::Test {
     tzset();
   }
 
-  std::string Write(StatsStore& store) {
+  std::string Write(StatsStore& store, PageLayout layout = PageLayout::kClassic) {
     style_ = PageStyleFromSettings(settings_);
     context_.style = &style_;
     const std::string undatedName = PutTablesInReportOrder(store, 0);
     const PageFacts facts = GatherPageFacts(store, undatedName, statWord_, 0);
-    return Capture([&](FILE* out) { WriteReportPage(out, context_, store, facts); });
+    return Capture([&](FILE* out) {
+      if (layout == PageLayout::kModern) {
+        WriteModernPage(out, context_, store, facts);
+      } else {
+        WriteReportPage(out, context_, store, facts);
+      }
+    });
   }
 
   Settings settings_;
@@ -286,6 +295,118 @@ TEST_F(ReportPage, CharsetDeclaredOnlyWhenSet) {
                               "content=\"text/html; charset=utf-8\"><title>#chan statistics "
                               "created by me and tallywick</title></head>\n"),
             std::string::npos);
+}
+
+// The modern page prints the facts the classic page prints: for one seed
+// the same random day, the same Big Numbers wordings and the same samples,
+// and it draws nothing of its own.
+TEST_F(ReportPage, ModernPageShowsTheSameDrawsAndDrawsNothing) {
+  auto fill = [](StatsStore& store) {
+    const char* names[] = {"Unknown", "Tue Mar 05 2002", "Mon Mar 04 2002", "Wed Mar 06 2002"};
+    for (const char* name : names) {
+      DayRecord& day = AddDay(store.days, name);
+      day.quote.text = std::string("line of ") + name;
+      day.quote.count = 1;
+      day.lines = 3;
+      day.hours[9] = 3;
+    }
+    store.days.records[2].topic = "\x02topic\x02 <b>";
+    NickRecord& evil = AddNick(store.nicks, "<i>evil</i>");
+    evil.lines = 9;
+    evil.textLines[1] = 9;
+    evil.kicksGiven = 3;
+    evil.quote.text = "\x03" "4red\x03 & www.example.org";
+    NickRecord& ann = AddNick(store.nicks, "ann");
+    ann.lines = 3;
+    ann.textLines[1] = 3;
+    ann.joins = 8;
+    store.pools.topics.items[0] = "a <topic>";
+    store.pools.topics.whoBy[0] = "a&b";
+    store.pools.topics.offers = 1;
+  };
+  const std::string evilEscaped = "&lt;i&gt;evil&lt;/i&gt;";
+  for (unsigned seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
+    StatsStore classicStore;
+    fill(classicStore);
+    srand(seed);
+    const std::string classic = Write(classicStore);
+    const int afterClassic = rand();
+
+    StatsStore modernStore;
+    fill(modernStore);
+    srand(seed);
+    const std::string modern = Write(modernStore, PageLayout::kModern);
+    EXPECT_EQ(rand(), afterClassic) << "seed " << seed;
+
+    // The same random day, and the same wordings of the Big Numbers.
+    const size_t random = classic.find("<b><i>line of ");
+    ASSERT_NE(random, std::string::npos);
+    const std::string dayLine = classic.substr(random + 6, classic.find("</i>", random) - random - 6);
+    EXPECT_NE(modern.find("<p class=\"rnd\">" + dayLine + "</p>"), std::string::npos) << dayLine;
+    for (const char* phrase :
+         {"was in a mood not to be messed with, and kicked 3 times",
+          "was the channel bouncer, booting 3 people out",
+          "couldn't decide whether to stay or go, and was in and out 8 times",
+          "abused the door, coming and going 8 times"}) {
+      EXPECT_EQ(classic.find(phrase) == std::string::npos,
+                modern.find(phrase) == std::string::npos)
+          << phrase;
+    }
+  }
+
+  // Everything from the logs escaped as on the classic page, the colours
+  // as spans.
+  StatsStore store;
+  fill(store);
+  const std::string modern = Write(store, PageLayout::kModern);
+  EXPECT_EQ(modern.rfind("<!DOCTYPE html>\n<html lang=\"en\">", 0), 0u);
+  EXPECT_EQ(modern.find("<i>evil"), std::string::npos);
+  EXPECT_NE(modern.find("<td class=\"nk\">" + evilEscaped + "</td>"), std::string::npos);
+  EXPECT_NE(modern.find("<span class=\"tp\"><b>topic</b> &lt;b&gt;</span>"), std::string::npos);
+  EXPECT_NE(modern.find("<span style=\"color:#7f0000\">red</span> &amp; "
+                        "<a href=\"http://www.example.org\">www.example.org</a>"),
+            std::string::npos);
+  EXPECT_NE(modern.find("<td class=\"nk\">a&amp;b</td><td class=\"qt c2\">a &lt;topic&gt;</td>"),
+            std::string::npos);
+  EXPECT_EQ(modern.find("<font"), std::string::npos);
+  EXPECT_EQ(modern.find("<img"), std::string::npos);
+  // The sections in the classic page's order, each with its anchor.
+  const char* sections[] = {"daily\">Daily statistics",  "hours\">Channel load by hours",
+                            "activity\">Activity Statistics", "topics\">5 Random Topics",
+                            "kicks\">5 Random Kicks",      "big-numbers\">Big Numbers",
+                            "urls\">5 Random URLs",        "signoffs\">5 Random Signoffs",
+                            "This page was created"};
+  size_t at = 0;
+  for (const char* section : sections) {
+    size_t found = modern.find(section, at);
+    ASSERT_NE(found, std::string::npos) << section;
+    at = found;
+  }
+}
+
+// Colours and fonts from the settings go into the modern page's style
+// sheet; nothing in them can end a declaration or the style element.
+TEST_F(ReportPage, ModernStyleSheetKeepsSettingsInsideTheirDeclarations) {
+  EXPECT_EQ(CssColour("E0E0F0"), "E0E0F0");
+  EXPECT_EQ(CssColour("abc"), "abc");
+  for (const char* bad : {"", "red", "12345", "1234567", "0;}x{", "</st"}) {
+    EXPECT_EQ(CssColour(bad), "808080") << bad;
+  }
+  EXPECT_EQ(CssFontName("Times New Roman"), "\"Times New Roman\",");
+  EXPECT_EQ(CssFontName("a\";}</style><b>"), "\"astyleb\",");
+  EXPECT_EQ(CssFontName("  "), "");
+  EXPECT_EQ(CssFontName(""), "");
+
+  StatsStore store;
+  AddDay(store.days, "Unknown");
+  for (SettingEntry& entry : settings_.entries) {
+    if (std::string(entry.key) == "page_bg") entry.value = "}</st";
+    if (std::string(entry.key) == "font2") entry.value = "x\"}</style>";
+  }
+  const std::string page = Write(store, PageLayout::kModern);
+  EXPECT_NE(page.find(":root{--s-bg:#808080;"), std::string::npos);
+  EXPECT_NE(page.find("--f2:\"xstyle\",system-ui,sans-serif;"), std::string::npos);
+  EXPECT_EQ(page.find("</style>"), page.rfind("</style>"));
 }
 
 }  // namespace

@@ -55,6 +55,7 @@ TEST(Settings, DefaultsAndCapacitiesInTableOrder) {
       {"font2", 19, "Verdana"},
       {"font3", 19, "Arial Narrow"},
       {"charset", 30, ""},
+      {"page_layout", 9, "classic"},
       // The logs' character sets and time zones: empty leaves bytes and
       // clocks as they are.
       {"log_charset", 30, ""},
@@ -71,6 +72,19 @@ TEST(Settings, DefaultsAndCapacitiesInTableOrder) {
     EXPECT_EQ(SettingValue(settings, static_cast<SettingKey>(i)), expected[i].value);
   }
   EXPECT_EQ(settings.entries.size(), static_cast<size_t>(SettingKey::kCount));
+}
+
+TEST(Settings, PageLayoutPicksTheModernPageOnlyByName) {
+  Settings settings = DefaultSettings();
+  EXPECT_EQ(PageStyleFromSettings(settings).layout, PageLayout::kClassic);
+  for (const char* value : {"modern", "Modern", "MODERN"}) {
+    Read(std::string("page_layout=") + value + "\n", settings);
+    EXPECT_EQ(PageStyleFromSettings(settings).layout, PageLayout::kModern) << value;
+  }
+  for (const char* value : {"classic", "", "modern ", "fancy"}) {
+    Read(std::string("page_layout=") + value + "\n", settings);
+    EXPECT_EQ(PageStyleFromSettings(settings).layout, PageLayout::kClassic) << value;
+  }
 }
 
 TEST(Settings, KeysMatchWithoutCaseAndNothingIsTrimmed) {

@@ -115,6 +115,22 @@ TEST(TextRendering, ColourCodes) {
             Font("#9f9f9f") + "x</font>");
 }
 
+// The HTML5 markup differs from the HTML 4.0 one in the colour tags only.
+TEST(TextRendering, Html5MarkupWritesColoursAsSpans) {
+  auto render5 = [](std::string_view text) {
+    return Capture([&](FILE* out) { RenderText(out, text, TextMarkup::kHtml5); });
+  };
+  EXPECT_EQ(render5("\x03" "4,12a \x02<b>\x02 & www.x.org\x03" "5\n\x03\x1fz"),
+            "<span style=\"color:#7f0000\">a <b>&lt;b&gt;</b> &amp; "
+            "<a href=\"http://www.x.org\">www.x.org</a></span>5<br>"
+            "<span style=\"color:#ffffff\"><u>z</u></span>");
+  EXPECT_EQ(render5("\x03" "99x\n"), "<span style=\"color:#9f9f9f\">x</span><br>");
+  for (const char* text : {"plain \"quoted\" & <tag>", "\x02\x1f" "bu\n(http://a.b/c)",
+                           "mail me@x.org or ftp.x.net", ""}) {
+    EXPECT_EQ(render5(text), Render(text)) << text;
+  }
+}
+
 TEST(TextRendering, ColourNumbersOutOfRangeGetGrey) {
   const std::string grey = Font("#9f9f9f");
   EXPECT_EQ(Render("\x03"

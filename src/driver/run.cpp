@@ -15,6 +15,7 @@
 #include "logformat/compressed_input.h"
 #include "logformat/log_reader.h"
 #include "logformat/pattern_size.h"
+#include "report/modern_page.h"
 #include "report/page.h"
 #include "stats/nick_lookup.h"
 #include "stats/tables.h"
@@ -298,7 +299,11 @@ int WritePage(RunState& state) {
   const StatsStore& store = state.store;
   const PageFacts facts =
       GatherPageFacts(store, undatedName, state.accounting.statWord, state.verbosity);
-  WriteReportPage(page, context, store, facts);
+  if (style.layout == PageLayout::kModern) {
+    WriteModernPage(page, context, store, facts);
+  } else {
+    WriteReportPage(page, context, store, facts);
+  }
   // A failed write through the converting stream leaves its mark on the
   // page's own stream, which FinishPageOutput reports.
   if (page != output.stream) fclose(page);

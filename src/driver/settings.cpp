@@ -46,6 +46,7 @@ constexpr SettingSpec kSettingTable[] = {
     {SettingKey::kFont2, "font2", 19, "Verdana"},
     {SettingKey::kFont3, "font3", 19, "Arial Narrow"},
     {SettingKey::kCharset, "charset", 30, ""},
+    {SettingKey::kPageLayout, "page_layout", 9, "classic"},
     {SettingKey::kLogCharset, "log_charset", 30, ""},
     {SettingKey::kLogCharsetFallback, "log_charset_fallback", 30, ""},
     {SettingKey::kLogTimezone, "log_timezone", 64, ""},
@@ -127,5 +128,9 @@ PageStyle PageStyleFromSettings(const Settings& settings) {
   style.header = value(SettingKey::kHeader);
   style.credits = value(SettingKey::kCredits);
   style.charset = value(SettingKey::kCharset);
+  // Only "modern" picks the second layout; anything else keeps the classic page.
+  style.layout = NamesEqualIgnoringCase(value(SettingKey::kPageLayout), "modern")
+                     ? PageLayout::kModern
+                     : PageLayout::kClassic;
   return style;
 }

@@ -39,6 +39,7 @@ enum class SettingKey {
   kFont2,
   kFont3,
   kCharset,
+  kPageLayout,
   kLogCharset,
   kLogCharsetFallback,
   kLogTimezone,

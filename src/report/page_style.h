@@ -4,7 +4,12 @@
 
 #include <string>
 
+// Which writer lays the page out: the classic HTML 4.0 page with its bar
+// images, or the self-contained HTML5 page.
+enum class PageLayout { kClassic, kModern };
+
 struct PageStyle {
+  PageLayout layout = PageLayout::kClassic;
   // Colours, as six hexadecimal digits without "#".
   std::string pageText;     // ordinary text and links
   std::string contrast;     // titles and table heads

@@ -60,17 +60,22 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 }
 
 struct RenderState {
+  TextMarkup markup = TextMarkup::kHtml4;
   bool bold = false;
   bool underline = false;
   bool colour = false;
 };
 
+const char* ColourClosing(TextMarkup markup) {
+  return markup == TextMarkup::kHtml5 ? "</span>" : "</font>";
+}
+
 // Closes what is open, always in the same order, and clears the state.
 void CloseOpenTags(FILE* out, RenderState& state) {
   if (state.bold) fputs("</b>", out);
   if (state.underline) fputs("</u>", out);
-  if (state.colour) fputs("</font>", out);
-  state = RenderState{};
+  if (state.colour) fputs(ColourClosing(state.markup), out);
+  state = RenderState{state.markup};
 }
 
 // Handles the colour code at `pos`; returns the position after what it consumed.
@@ -78,7 +83,7 @@ size_t HandleColourCode(FILE* out, std::string_view text, size_t pos, RenderStat
   size_t next = pos + 1;
   if (state.colour) {
     // A second code only closes; digits after it are ordinary text.
-    fputs("</font>", out);
+    fputs(ColourClosing(state.markup), out);
     state.colour = false;
     return next;
   }
@@ -88,7 +93,11 @@ size_t HandleColourCode(FILE* out, std::string_view text, size_t pos, RenderStat
   // colour after a comma, which is not shown.
   next = SkipDigits(text, next);
   if (next < text.size() && text[next] == ',') next = SkipDigits(text, next + 1);
-  fprintf(out, "<font color=\"%s\">", ColourFor(number));
+  if (state.markup == TextMarkup::kHtml5) {
+    fprintf(out, "<span style=\"color:%s\">", ColourFor(number));
+  } else {
+    fprintf(out, "<font color=\"%s\">", ColourFor(number));
+  }
   state.colour = true;
   return next;
 }
@@ -161,9 +170,9 @@ void WriteLinks(FILE* out, std::string_view run) {
 
 // Handles the special characters of an escaped text; hands every run of
 // ordinary characters to WriteLinks.
-void WriteFormatted(FILE* out, std::string_view escaped) {
+void WriteFormatted(FILE* out, std::string_view escaped, TextMarkup markup) {
   std::string_view text = UpToZeroByte(escaped);
-  RenderState state;
+  RenderState state{markup};
   size_t pos = 0;
   while (pos < text.size()) {
     size_t special = pos;
@@ -225,9 +234,9 @@ std::string EscapeAmpersands(std::string_view text) {
 
 }  // namespace
 
-void RenderText(FILE* out, std::string_view text) {
+void RenderText(FILE* out, std::string_view text, TextMarkup markup) {
   std::string escaped = EscapeAmpersands(UpToZeroByte(text));
-  WriteFormatted(out, escaped);
+  WriteFormatted(out, escaped, markup);
 }
 
 std::string EscapedText(std::string_view text) {
