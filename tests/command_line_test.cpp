@@ -1022,4 +1022,45 @@ TEST(ProgramRun, TheExclusionFileRemovesNicksFromThePage) {
   EXPECT_EQ(ReadFile(work / "out.html"), page);
 }
 
+TEST(ProgramRun, TheUsersFileNamesPeopleAndItsOptionWinsOverTheSetting) {
+  Workspace work;
+  work.Add("users.txt", "Quill: quillon\nmarrowby bot\n");
+  work.Add("elsewhere.conf", "users=nothing.txt\n");
+  work.Add("here.conf", "users=users.txt\n");
+  // The option wins over the key, wherever the settings file stands.
+  RunResult run = RunIn(work, {"-u", "users.txt", "-r", "elsewhere.conf", "-p", "format.txt",
+                               "-o", "out.html", "channel.log"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  std::string page = ReadFile(work / "out.html");
+  EXPECT_NE(page.find(">Quill<"), std::string::npos);
+  EXPECT_EQ(page.find(">quillon<"), std::string::npos);
+  EXPECT_EQ(page.find(">marrowby<"), std::string::npos);  // a bot
+  EXPECT_NE(page.find("a total of 1 persons visited"), std::string::npos);
+
+  RunResult setting =
+      RunIn(work, {"-p", "format.txt", "-r", "here.conf", "-o", "setting.html", "channel.log"});
+  EXPECT_EQ(setting.status, 0) << setting.err;
+  EXPECT_EQ(ReadFile(work / "setting.html"), page);
+
+  // A users file that cannot be read ends the run, and the old page stays.
+  RunResult missing =
+      RunIn(work, {"-p", "format.txt", "-r", "elsewhere.conf", "-o", "out.html", "channel.log"});
+  EXPECT_EQ(missing.status, 255);
+  EXPECT_EQ(missing.err, "nothing.txt: No such file or directory\n");
+  EXPECT_EQ(ReadFile(work / "out.html"), page);
+  RunResult folder = RunIn(work, {"-p", "format.txt", "-u", ".", "-o", "out.html", "channel.log"});
+  EXPECT_EQ(folder.status, 255);
+  EXPECT_EQ(folder.err, ".: Is a directory\n");
+
+  // The exclusion file names nicks, and a nick names its person.
+  work.Add("exclude.txt", "QUILLON\n");
+  RunResult excluded = RunIn(work, {"-p", "format.txt", "-u", "users.txt", "-b", "exclude.txt",
+                                    "-o", "excluded.html", "channel.log"});
+  EXPECT_EQ(excluded.status, 0) << excluded.err;
+  EXPECT_EQ(ReadFile(work / "excluded.html").find(">Quill<"), std::string::npos);
+  EXPECT_NE(ReadFile(work / "excluded.html").find("a total of 0 persons visited"),
+            std::string::npos);
+}
+
 }  // namespace

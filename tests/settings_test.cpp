@@ -56,6 +56,7 @@ TEST(Settings, DefaultsAndCapacitiesInTableOrder) {
       {"font3", 19, "Arial Narrow"},
       {"charset", 30, ""},
       {"page_layout", 9, "classic"},
+      {"users", 199, ""},
       // The logs' character sets and time zones: empty leaves bytes and
       // clocks as they are.
       {"log_charset", 30, ""},

@@ -10,11 +10,15 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/users_file.h"
 #include "run_binary.h"
+#include "stats/nick_lookup.h"
+#include "stats/stats_store.h"
 
 namespace {
 
 using test_support::StderrCapture;
+using test_support::TextStream;
 
 std::vector<std::string> NamesInOrder(const NickTable& table) {
   std::vector<std::string> names;
@@ -389,6 +393,124 @@ TEST(DayTable, PageOrderPutsTheUndatedDayFirstThenDates) {
   ASSERT_NE(FindDay(table, "sat jan 01 2000", 0), nullptr);
   EXPECT_EQ(FindDay(table, "sat jan 01 2000", 0)->name, "Sat Jan 01 2000");
   EXPECT_EQ(FindDay(table, "Unknown", 0), &table.records[0]);
+}
+
+// ---- The users file: which person, and so which record, a nick is ----
+
+// The record name a nick counts toward after the users file `users` is
+// read, "(dropped)" for an ignored person's nick, with " (bot)" after a
+// bot's name; "(refused)" when the file has a mistake.
+std::string PersonOf(const std::string& users, std::string_view nick) {
+  StatsStore store;
+  TextStream in(users);
+  StderrCapture capture;  // the warnings of a nick given twice
+  if (!ReadUsersFile(in.stream, "users.txt", store.users)) return "(refused)";
+  NickRecord* record = CountedNickOf(store, nick);
+  if (record == nullptr) return "(dropped)";
+  int32_t person = PersonOfNick(store.users, nick);
+  bool bot = person >= 0 && store.users.people[static_cast<size_t>(person)].role == PersonRole::kBot;
+  return record->name + (bot ? " (bot)" : "");
+}
+
+TEST(UsersFile, ResolvesEachNickToItsPerson) {
+  struct Case {
+    const char* users;
+    const char* nick;
+    const char* person;
+  };
+  const Case cases[] = {
+      // Exact names, the main name among them, without regard to case.
+      {"alice: alice_ Alice|away\n", "alice_", "alice"},
+      {"alice: alice_ Alice|away\n", "ALICE|AWAY", "alice"},
+      {"Alice: alice_\n", "ALICE", "Alice"},
+      {"alice: alice_\n", "alice__", "alice__"},  // named by no line: its own person
+      {"alice: alice_\n", "bob", "bob"},
+      // Wildcards: "*" any run, "?" exactly one character; the whole nick.
+      {"alice: al?ce alice|*\n", "al1ce", "alice"},
+      {"alice: al?ce alice|*\n", "AL1CE", "alice"},
+      {"alice: al?ce alice|*\n", "alce", "alce"},
+      {"alice: al?ce alice|*\n", "alice|", "alice"},
+      {"alice: al?ce alice|*\n", "alice|away|far", "alice"},
+      {"alice: al?ce alice|*\n", "xalice|away", "xalice|away"},
+      {"gitbot: *bot*\n", "the_bot_2", "gitbot"},
+      {"alice: [a]lice\n", "[a]lice", "alice"},  // brackets are nick characters
+      {"alice: [a]lice\n", "alice", "alice"},    // (the main name)
+      {"bob: [a]lice\n", "alice", "alice"},
+      // Expressions: extended syntax, anywhere unless anchored, any case.
+      {"alice: /^al1?ce(_|\\|.*)?$/\n", "alce_", "alice"},
+      {"alice: /^al1?ce(_|\\|.*)?$/\n", "Al1CE|zzz", "alice"},
+      {"alice: /^al1?ce(_|\\|.*)?$/\n", "malice", "malice"},
+      {"alice: /^al1?ce(_|\\|.*)?$/\n", "al1ce__", "al1ce__"},
+      {"gitbot: /bot$/\n", "CIBOT", "gitbot"},
+      {"x: /^ab|cd/\n", "zcd", "x"},        // an alternative at the top level
+      {"x: /^a*b/\n", "b", "x"},            // a start that may be absent
+      {"x: /^ab{0,2}c/\n", "ac", "x"},
+      {"x: /^x[|]y/\n", "X|Y", "x"},        // "|" in brackets is a character
+      {"x: /^x[]|]y|z/\n", "z", "x"},       // ... and after brackets an alternative
+      {"x: /^[[:digit:]]+$/\n", "1234", "x"},
+      // Exact names first, then the patterns in file order.
+      {"a: x*\nb: xy*\n", "xyz", "a"},
+      {"b: xy*\na: x*\n", "xyz", "b"},
+      {"a: bob*\nb: bobby\n", "bobby", "b"},
+      {"a: /^bob/\nb: bob?\n", "bobs", "a"},
+      {"a: bob\nb: bob\n", "bob", "a"},       // the earlier line keeps a nick
+      {"a: carol\ncarol: carol_\n", "carol", "a"},
+      {"a: carol\ncarol: carol_\n", "carol_", "carol"},
+      {"alice: a1\nALICE: a2\n", "a2", "alice"},  // one person on two lines
+      // Roles.
+      {"gitbot bot: gitbot_*\n", "gitbot_2", "gitbot (bot)"},
+      {"gitbot BOT\n", "GitBot", "gitbot (bot)"},
+      {"alice: a1\nalice bot: a2\n", "a1", "alice (bot)"},
+      {"troll ignore: troll*\n", "troll_", "(dropped)"},
+      {"troll ignore: troll*\n", "troll", "(dropped)"},
+      {"troll bot ignore\n", "troll", "(dropped)"},
+      {"troll ignore: troll*\n", "trol", "trol"},
+      // Comments, blank lines, carriage returns, tabs.
+      {"# alice: bob\n\n  \nalice:\tbob\r\n", "bob", "alice"},
+      {"# alice: bob\n", "bob", "bob"},
+      // A mistake anywhere refuses the file.
+      {"alice alice_\n", "alice_", "(refused)"},
+      {": alice_\n", "alice_", "(refused)"},
+      {"alice: /^al(ce/\n", "alice", "(refused)"},
+      {"alice: /^al ce/\n", "alice", "(refused)"},
+      {"alice: //\n", "alice", "(refused)"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PersonOf(c.users, c.nick), c.person) << "users file:\n" << c.users << "nick: " << c.nick;
+  }
+}
+
+TEST(UsersFile, NicksOfOnePersonShareOneRecordAndTheirAnswersAreKept) {
+  StatsStore store;
+  TextStream in("alice: alice_ al1ce* /^alice\\^+$/\ntroll ignore: troll*\n");
+  ASSERT_TRUE(ReadUsersFile(in.stream, "users.txt", store.users));
+  NickRecord* first = CountedNickOf(store, "alice_");
+  ASSERT_NE(first, nullptr);
+  ++first->lines;
+  for (const char* nick : {"ALICE", "al1ce|away", "alice^^", "alice_"}) {
+    EXPECT_EQ(CountedNickOf(store, nick), &store.nicks.records[0]) << nick;
+  }
+  EXPECT_EQ(store.nicks.records.size(), 1u);
+  EXPECT_EQ(store.nicks.records[0].name, "alice");
+  EXPECT_EQ(store.nicks.records[0].lines, 1);
+  // An ignored nick gets no record; known nicks are found without one being made.
+  EXPECT_EQ(CountedNickOf(store, "troll_"), nullptr);
+  EXPECT_TRUE(IsIgnoredNick(store, "TROLL"));
+  EXPECT_EQ(KnownNickOf(store, "troll_"), nullptr);
+  EXPECT_EQ(KnownNickOf(store, "bob"), nullptr);
+  EXPECT_EQ(KnownNickOf(store, "alice^"), &store.nicks.records[0]);
+  EXPECT_EQ(store.nicks.records.size(), 1u);
+  // Each distinct nick was asked of the map once (case folded).
+  EXPECT_EQ(store.memo.nicks.size(), 8u);
+  // The pools name the person.
+  EXPECT_EQ(ShownNameOf(store, "Al1ce|away"), "alice");
+  EXPECT_EQ(ShownNameOf(store, "bob"), "bob");
+  // After the records move (the page's sort), every nick still finds its record.
+  CountedNickOf(store, "bob")->lines = 5;
+  SortNicksForPage(store.nicks);
+  ASSERT_EQ(store.nicks.records[0].name, "bob");
+  EXPECT_EQ(CountedNickOf(store, "alice_"), &store.nicks.records[1]);
+  EXPECT_EQ(KnownNickOf(store, "BOB"), &store.nicks.records[0]);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ int AnswerFirstWord(FirstWordRequest request, FILE* out) {
           "  -r settings-file      a settings file; may be repeated, later files win\n"
           "  -o page               where the page goes; - (the default) is standard output\n"
           "  -b nick-file          a file of nicks to leave out, one per line\n"
+          "  -u users-file         who is who: main names, aliases, bots, ignored nicks\n"
           "  -v                    more diagnostics on standard error; may be repeated\n"
           "  -i/-l/-n/-s/-t word   takes one word, which is ignored\n"
           "  -h, --help            this text (as the first word only)\n"

@@ -12,6 +12,7 @@
 #include "driver/help.h"
 #include "driver/page_charset.h"
 #include "driver/page_output.h"
+#include "driver/users_file.h"
 #include "logformat/compressed_input.h"
 #include "logformat/log_reader.h"
 #include "logformat/pattern_size.h"
@@ -268,6 +269,7 @@ bool PagePathIsSafe(const RunState& state) {
   std::vector<std::string> inputs = state.optionFiles;
   inputs.insert(inputs.end(), state.logFiles.begin(), state.logFiles.end());
   if (state.haveExclusionPath) inputs.push_back(state.exclusionPath);
+  if (!state.usersPath.empty()) inputs.push_back(state.usersPath);
   return CheckPagePath(state.outputPath, inputs);
 }
 
@@ -335,7 +337,7 @@ CommandLineOutcome ReadCommandLine(const std::vector<std::string>& args, RunStat
       i += 1;
       continue;
     }
-    if (strchr("robilnst", letter) == nullptr) {
+    if (strchr("robuilnst", letter) == nullptr) {
       fprintf(stderr, "Unknown option %s", word.c_str());
       i += 1;
       continue;
@@ -349,6 +351,9 @@ CommandLineOutcome ReadCommandLine(const std::vector<std::string>& args, RunStat
     } else if (letter == 'b') {
       state.haveExclusionPath = true;
       state.exclusionPath = argument;
+    } else if (letter == 'u') {
+      state.haveUsersOption = true;
+      state.usersPath = argument;
     }
     i += 2;
   }
@@ -374,11 +379,13 @@ bool ApplyExclusionFile(FILE* in, StatsStore& store) {
   // A name longer than every nick names none, so no more of a line than
   // that is kept, and a line's text ends at its first zero byte: any file,
   // however long its lines, is read in the same small memory.
-  size_t longest = 0;
+  // With a users file, a line may name a nick that is no record's name.
+  size_t longest = LongestAliasKnown(store);
   for (const NickRecord& nick : nicks.records) longest = std::max(longest, nick.name.size());
   std::vector<bool> marked;
   std::string name;
   bool textEnded = false;
+  bool tooLong = false;
   for (;;) {
     int c = getc_unlocked(in);
     if (c == EOF || c == '\n') {
@@ -387,20 +394,48 @@ bool ApplyExclusionFile(FILE* in, StatsStore& store) {
         errno = readErrno;
         return false;
       }
-      if (name.size() >= 2) {
+      if (name.size() >= 2 && !tooLong) {
         if (const NickRecord* nick = KnownNickOf(store, name)) MarkRecord(nicks, *nick, marked);
       }
       if (c == EOF) break;
       name.clear();
       textEnded = false;
+      tooLong = false;
     } else if (c == '\0') {
       textEnded = true;
-    } else if (!textEnded && name.size() <= longest) {
+    } else if (!textEnded && name.size() < longest) {
       name.push_back(static_cast<char>(c));
+    } else if (!textEnded) {
+      tooLong = true;
     }
   }
   RemoveMarkedNicks(store.nicks, marked);
   return true;
+}
+
+bool LoadUsersFile(RunState& state) {
+  if (!state.haveUsersOption) state.usersPath = SettingValue(state.settings, SettingKey::kUsers);
+  if (state.usersPath.empty()) return true;
+  FILE* in = fopen(state.usersPath.c_str(), "rt");
+  if (in == nullptr) {
+    perror(state.usersPath.c_str());
+    return false;
+  }
+  errno = 0;
+  bool read = ReadUsersFile(in, state.usersPath, state.store.users);
+  if (!read && ferror(in)) {
+    perror(state.usersPath.c_str());  // errno as the read left it
+  } else if (!read) {
+    fprintf(stderr, "%s: the run ends here, before any log is read\n", state.usersPath.c_str());
+  }
+  fclose(in);
+  return read;
+}
+
+void RemoveBotRecords(StatsStore& store) {
+  std::vector<bool> marked;
+  MarkBotRecords(store, marked);
+  RemoveMarkedNicks(store.nicks, marked);
 }
 
 namespace {
@@ -421,10 +456,12 @@ int RunPhases(const std::vector<std::string>& args) {
     return kExitFatal;
   }
   if (!PrepareAccounting(state)) return kExitFatal;
+  if (!LoadUsersFile(state)) return kExitFatal;
   if (!PrepareTimeZones(state)) return kExitFatal;
   if (!PrepareCharsets(state)) return kExitFatal;
   if (!PagePathIsSafe(state)) return kExitFatal;
   if (!ReadLogFiles(state)) return kExitFatal;
+  RemoveBotRecords(state.store);
   if (!ApplyExclusionPath(state)) return kExitFatal;
   if (state.parsedFiles == 0) {
     fputs("No logs parsed. Nothing to output", stderr);

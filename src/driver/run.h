@@ -32,6 +32,9 @@ struct RunState {
   std::string outputPath = "-";
   bool haveExclusionPath = false;
   std::string exclusionPath;
+  // The users file: named by -u, which wins over the "users" setting.
+  bool haveUsersOption = false;
+  std::string usersPath;
   std::vector<std::string> logFiles;
 
   CompiledRegex quitIgnore;
@@ -69,6 +72,15 @@ std::string ChooseStatWord(const std::string& candidates);
 // Removes the nicks named in an exclusion file, one per line, all at once.
 // False on a read error, with errno as the read left it; nothing is removed.
 bool ApplyExclusionFile(FILE* in, StatsStore& store);
+
+// Reads the users file the run names, if any, into the store. False when
+// it cannot be opened or read or has mistakes (all reported): the page
+// would count the wrong people, so the run must end before any log is read.
+bool LoadUsersFile(RunState& state);
+
+// Removes the records of the users file's bots, as the exclusion file
+// removes nicks.
+void RemoveBotRecords(StatsStore& store);
 
 // The whole run; returns the exit status. Only main ends the process. Memory
 // running out ends the run with "tallywick: out of memory" and status 255.

@@ -47,6 +47,7 @@ constexpr SettingSpec kSettingTable[] = {
     {SettingKey::kFont3, "font3", 19, "Arial Narrow"},
     {SettingKey::kCharset, "charset", 30, ""},
     {SettingKey::kPageLayout, "page_layout", 9, "classic"},
+    {SettingKey::kUsers, "users", 199, ""},
     {SettingKey::kLogCharset, "log_charset", 30, ""},
     {SettingKey::kLogCharsetFallback, "log_charset_fallback", 30, ""},
     {SettingKey::kLogTimezone, "log_timezone", 64, ""},

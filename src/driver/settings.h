@@ -40,6 +40,7 @@ enum class SettingKey {
   kFont3,
   kCharset,
   kPageLayout,
+  kUsers,
   kLogCharset,
   kLogCharsetFallback,
   kLogTimezone,

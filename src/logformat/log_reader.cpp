@@ -201,6 +201,19 @@ bool FollowHour(const LineTypeTable& table, const LineMatch& match, const char* 
 bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const char* line,
                        size_t length, const AccountingConfig& config, const ZoneShift* zones,
                        StatsStore& store, ReadingState& state) {
+  LineFacts facts;
+  facts.type = match.type;
+  facts.parts.nick = PartText(table, match, kPartNick, line);
+  facts.parts.otherNick = PartText(table, match, kPartOtherNick, line);
+  facts.parts.message = PartText(table, match, kPartString, line);
+  // A line of an ignored person, or one that kicks or becomes one, is
+  // dropped before anything of it counts: its hour, its date, its place in
+  // a run, the records of the nicks it names.
+  if (facts.parts.otherNick && IsIgnoredNick(store, *facts.parts.otherNick)) return true;
+  if (facts.parts.nick) {
+    facts.speaker = CountedNickOf(store, *facts.parts.nick);
+    if (facts.speaker == nullptr) return true;
+  }
   if (!FollowHour(table, match, line, length, state)) return false;
   if (std::optional<std::string_view> date = PartText(table, match, kPartDate, line)) {
     // Every lookup is reported above verbosity 1, so none is skipped there.
@@ -210,14 +223,8 @@ bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const
       MoveToDayOf(*date, store.days, config.verbosity, state);
     }
   }
-  LineFacts facts;
-  facts.type = match.type;
-  facts.parts.nick = PartText(table, match, kPartNick, line);
-  facts.parts.otherNick = PartText(table, match, kPartOtherNick, line);
-  facts.parts.message = PartText(table, match, kPartString, line);
   if (config.verbosity > 1) ReportParsedLine(line, match.type, facts.parts);
 
-  if (facts.parts.nick) facts.speaker = &NickOf(store, *facts.parts.nick);
   CountMonologueRun(state.run, store.nicks, facts.speaker);
   if (match.type == kTypeDateStamp || match.type == kTypeChannel) return true;
 

@@ -135,7 +135,7 @@ void AccountSpokenLine(const LineFacts& facts, StatsStore& store, const Accounti
     std::string_view url = FindUrl(*message);
     if (!url.empty()) {
       ++speaker->urls;
-      if (facts.parts.nick) OfferToPool(store.pools.urls, url, *facts.parts.nick);
+      if (facts.parts.nick) OfferToPool(store.pools.urls, url, ShownNameOf(store, *facts.parts.nick));
     }
     if (IsSeenRequest(*message, config, scratch.lowered)) ++speaker->seenRequests;
   }
@@ -163,7 +163,7 @@ void AccountKick(const LineFacts& facts, StatsStore& store, const AccountingConf
   if (!parts.nick || !parts.message) return;
   if (IgnorePatternMatches(config.kickIgnore, *parts.message, scratch.ignoreText)) return;
   std::string context = BuildKickContext(*facts.recent, facts.line);
-  OfferToPool(store.pools.kicks, context, *parts.nick);
+  OfferToPool(store.pools.kicks, context, ShownNameOf(store, *parts.nick));
 }
 
 }  // namespace
@@ -185,7 +185,7 @@ void AccountLine(const LineFacts& facts, StatsStore& store, const AccountingConf
     case kTypeQuit:
       if (parts.nick && parts.message &&
           !IgnorePatternMatches(config.quitIgnore, *parts.message, scratch.ignoreText)) {
-        OfferToPool(store.pools.signoffs, *parts.message, *parts.nick);
+        OfferToPool(store.pools.signoffs, *parts.message, ShownNameOf(store, *parts.nick));
       }
       break;
     case kTypeKick:
@@ -194,7 +194,9 @@ void AccountLine(const LineFacts& facts, StatsStore& store, const AccountingConf
     case kTypeTopic:
       if (speaker != nullptr) ++speaker->topicChanges;
       if (parts.message) {
-        if (parts.nick) OfferToPool(store.pools.topics, *parts.message, *parts.nick);
+        if (parts.nick) {
+          OfferToPool(store.pools.topics, *parts.message, ShownNameOf(store, *parts.nick));
+        }
         day.topic = std::string(*parts.message);
       }
       break;

@@ -3,13 +3,20 @@
 
 #include <string>
 
+#include "stats/nick_lookup.h"
 #include "stats/samples.h"
 #include "stats/tables.h"
+#include "stats/user_map.h"
 
 struct StatsStore {
   NickTable nicks;
   DayTable days;
   SamplePools pools;
+  // The people of the users file; empty without one, and every nick is
+  // then its own person. NickOf and its kin (stats/nick_lookup.h) read it
+  // and keep their answers in `memo`.
+  UserMap users;
+  NickMemo memo;
 };
 
 // Puts both tables into the page's order, their indexes kept valid, and

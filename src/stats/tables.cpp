@@ -6,124 +6,10 @@
 #include <cstring>
 #include <ctime>
 
-#include <sys/random.h>
-
+#include "stats/name_index.h"
 #include "stats/text_basics.h"
 
 namespace {
-
-uint64_t RotateLeft(uint64_t x, int bits) { return (x << bits) | (x >> (64 - bits)); }
-
-struct SipState {
-  uint64_t v0, v1, v2, v3;
-};
-
-void SipRound(SipState& s) {
-  s.v0 += s.v1;
-  s.v1 = RotateLeft(s.v1, 13) ^ s.v0;
-  s.v0 = RotateLeft(s.v0, 32);
-  s.v2 += s.v3;
-  s.v3 = RotateLeft(s.v3, 16) ^ s.v2;
-  s.v0 += s.v3;
-  s.v3 = RotateLeft(s.v3, 21) ^ s.v0;
-  s.v2 += s.v1;
-  s.v1 = RotateLeft(s.v1, 17) ^ s.v2;
-  s.v2 = RotateLeft(s.v2, 32);
-}
-
-void SipAbsorb(SipState& s, uint64_t word) {
-  s.v3 ^= word;
-  SipRound(s);
-  s.v0 ^= word;
-}
-
-// SipHash-1-3 of the case-folded name under the index's key: without the
-// key, nobody can choose names that share a slot.
-uint64_t FoldedNameHash(const NameIndex& index, std::string_view name) {
-  SipState s = {index.key[0] ^ 0x736f6d6570736575ull, index.key[1] ^ 0x646f72616e646f6dull,
-                index.key[0] ^ 0x6c7967656e657261ull, index.key[1] ^ 0x7465646279746573ull};
-  uint64_t word = 0;
-  size_t i = 0;
-  for (; i < name.size(); ++i) {
-    word |= uint64_t{FoldCase(static_cast<unsigned char>(name[i]))} << (8 * (i & 7));
-    if ((i & 7) == 7) {
-      SipAbsorb(s, word);
-      word = 0;
-    }
-  }
-  SipAbsorb(s, word | (uint64_t{name.size() & 0xff} << 56));
-  s.v2 ^= 0xff;
-  SipRound(s);
-  SipRound(s);
-  SipRound(s);
-  return s.v0 ^ s.v1 ^ s.v2 ^ s.v3;
-}
-
-uint64_t MixBits(uint64_t x) {
-  x += 0x9e3779b97f4a7c15ull;
-  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
-  x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
-  return x ^ (x >> 31);
-}
-
-// A fresh key from the system's random source; where that gives nothing,
-// from the clock and the index's address. Never from rand(), whose draws
-// belong to the page.
-void DrawIndexKey(NameIndex& index) {
-  uint64_t key[2] = {0, 0};
-  if (getrandom(key, sizeof key, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof key)) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    uint64_t seed = static_cast<uint64_t>(now.tv_sec) * 1000000000ull +
-                    static_cast<uint64_t>(now.tv_nsec);
-    key[0] = MixBits(seed ^ reinterpret_cast<uintptr_t>(&index));
-    key[1] = MixBits(key[0] ^ static_cast<uint64_t>(time(nullptr)));
-  }
-  index.key[0] = key[0];
-  index.key[1] = key[1];
-  index.keyed = true;
-}
-
-// The index is an open-addressing table of record positions, probed
-// linearly and kept at most half full. `nameOf(position)` gives the name of
-// the record at a position.
-template <typename NameOf>
-int32_t IndexFind(const NameIndex& index, std::string_view name, NameOf nameOf) {
-  if (index.slots.empty()) return -1;
-  size_t mask = index.slots.size() - 1;
-  for (size_t slot = FoldedNameHash(index, name) & mask;; slot = (slot + 1) & mask) {
-    int32_t position = index.slots[slot];
-    if (position < 0) return -1;
-    if (NamesEqualIgnoringCase(nameOf(position), name)) return position;
-  }
-}
-
-template <typename NameOf>
-void IndexPlace(NameIndex& index, int32_t position, NameOf nameOf) {
-  size_t mask = index.slots.size() - 1;
-  size_t slot = FoldedNameHash(index, nameOf(position)) & mask;
-  while (index.slots[slot] >= 0) slot = (slot + 1) & mask;
-  index.slots[slot] = position;
-  ++index.used;
-}
-
-template <typename NameOf>
-void IndexRebuild(NameIndex& index, int32_t count, NameOf nameOf) {
-  size_t size = 16;
-  while (size < static_cast<size_t>(count) * 2 + 2) size *= 2;
-  if (!index.keyed) DrawIndexKey(index);
-  index.slots.assign(size, -1);
-  index.used = 0;
-  for (int32_t position = 0; position < count; ++position) IndexPlace(index, position, nameOf);
-}
-
-template <typename NameOf>
-void IndexInsert(NameIndex& index, int32_t position, NameOf nameOf) {
-  if (static_cast<size_t>(index.used + 1) * 2 > index.slots.size()) {
-    IndexRebuild(index, position, nameOf);  // every position before this one
-  }
-  IndexPlace(index, position, nameOf);
-}
 
 // The name of the record at a position, for either table.
 template <typename Table>
@@ -215,6 +101,7 @@ void RemoveMarkedNicks(NickTable& table, const std::vector<bool>& marked) {
   if (kept == table.records.size()) return;
   table.records.erase(table.records.begin() + static_cast<std::ptrdiff_t>(kept),
                       table.records.end());
+  ++table.layout;
   IndexRebuild(table.index, static_cast<int32_t>(kept), RecordNames(table));
 }
 
@@ -278,6 +165,7 @@ void SortNicksForPage(NickTable& table) {
   std::stable_sort(
       table.records.begin(), table.records.end(),
       [](const NickRecord& a, const NickRecord& b) { return CompareNicksByLines(a, b) < 0; });
+  ++table.layout;
   IndexRebuild(table.index, static_cast<int32_t>(table.records.size()), RecordNames(table));
 }
 

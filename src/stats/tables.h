@@ -1,14 +1,10 @@
 // The per-nick and per-day records of a run and the tables that hold them.
 //
 // NickTable keeps every record where it was created and finds it through a
-// hash on the case-folded name, so adding a nick costs the same with two
-// hundred thousand nicks as with eight; the name order is built only where
-// something needs it. DayTable keeps days in the order they were first met.
-//
-// Nicks come from whoever writes in a channel, so the hash is keyed with a
-// secret drawn afresh for every index: names chosen to fall on one slot
-// under one key are scattered under the next. Nothing the program writes
-// depends on where a name lands in the index.
+// keyed hash on the case-folded name (stats/name_index.h), so adding a nick
+// costs the same with two hundred thousand nicks as with eight; the name
+// order is built only where something needs it. DayTable keeps days in the
+// order they were first met.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "stats/name_index.h"
 #include "stats/samples.h"
 
 constexpr uint32_t LAST_LINE_ASKED = 1u << 0;
@@ -43,17 +40,13 @@ struct NickRecord {
   uint32_t flags = 0;
 };
 
-// An open-addressing index from case-folded names to record positions.
-struct NameIndex {
-  std::vector<int32_t> slots;  // -1 for an empty slot
-  int32_t used = 0;
-  bool keyed = false;       // the key is drawn when the first slots are made
-  uint64_t key[2] = {0, 0};
-};
-
 struct NickTable {
   std::vector<NickRecord> records;
   NameIndex index;
+  // Raised whenever records change places (a sort, a removal), so that
+  // whoever keeps record positions knows to look them up again. Adding a
+  // record moves none.
+  uint64_t layout = 0;
 };
 
 constexpr const char* UNDATED = "Unknown";
