@@ -10,6 +10,14 @@ line, or, for the clients that keep one file a day (eggdrop, energymech,
 ZNC, Textual), one file per day in examples/<layout>/ named as the client
 names it.
 
+Variants the formats read as well: WeeChat with changed prefixes and
+extended joins, mIRC's one-star "Joins:" theme, Supybot's mask-less
+events, and, when ../shared/client-texts is beside the checkout, the same
+story in every language of HexChat, XChat 2 and WeeChat
+(examples/<client>-languages/, and HexChat with ISO stamps in
+examples/hexchat-iso-languages/), plus a HexChat log in a language no
+format reads (examples/hexchat-unknown-language.log).
+
 Run it from anywhere: python3 examples/make_samples.py
 """
 
@@ -158,7 +166,37 @@ def irssi(events):
     return out
 
 
-def weechat(events):
+# WeeChat's default prefixes (weechat.look.prefix_*), and a set as shared
+# configurations change them.
+WEECHAT_PREFIXES = {"join": "-->", "quit": "<--", "network": "--", "action": " *"}
+WEECHAT_CHANGED_PREFIXES = {"join": " > ", "quit": " < ", "network": " - ", "action": "*"}
+
+# WeeChat's English messages; the other languages come from the client's
+# catalogs (client_texts below).
+WEECHAT_TEXTS = {
+    "join": "$nick ($host) has joined $channel",
+    "part": "$nick ($host) has left $channel",
+    "part_reason": "$nick ($host) has left $channel ($reason)",
+    "quit": "$nick ($host) has quit ($reason)",
+    "kick": "$nick has kicked $othernick ($reason)",
+    "nick": "$nick is now known as $othernick",
+    "topic": '$nick has changed topic for $channel from "$oldtopic" to "$topic"',
+    "mode": "Mode $channel [$modes] by $nick",
+    "topic_is": 'Topic for $channel is "$topic"',
+}
+
+
+def fill(template, **values):
+    """A client template with its $placeholders replaced."""
+    for key in sorted(values, key=len, reverse=True):
+        template = template.replace("$" + key, values[key])
+    return template
+
+
+def weechat(events, prefixes=WEECHAT_PREFIXES, texts=WEECHAT_TEXTS, extended_join=False):
+    """WeeChat's logger: `prefixes` and `texts` as the user's settings and
+    language give them; with extended_join, joins carry the account and
+    real name (WeeChat 3.3 and later)."""
     out = []
     for day, clock, kind, *args in tracked(events):
         stamp = DAYS[day][4] + " " + clock
@@ -169,69 +207,74 @@ def weechat(events):
         elif kind == "close":
             out.append(stamp + "\t****  End of log  ****")
         elif kind == "self_join":
-            line("--", 'Topic for %s is "%s"' % (CHANNEL, FIRST_TOPIC))
-            line("--", "Topic set by %s (%s) on Sun, 03 Mar 2024 20:00:00"
+            line(prefixes["network"], fill(texts["topic_is"], channel=CHANNEL, topic=FIRST_TOPIC))
+            line(prefixes["network"], "Topic set by %s (%s) on Sun, 03 Mar 2024 20:00:00"
                  % (FIRST_TOPIC_BY, HOSTS[FIRST_TOPIC_BY]))
-            line("--", "Channel %s: 1 nick (0 ops, 0 voices, 1 normal)" % CHANNEL)
+            line(prefixes["network"], "Channel %s: 1 nick (0 ops, 0 voices, 1 normal)" % CHANNEL)
         elif kind == "join":
-            line("-->", "%s (%s) has joined %s" % (args[0], HOSTS[args[0]], CHANNEL))
+            nick = args[0]
+            if extended_join:
+                nick += " [%s] (%s the %s)" % (args[0], args[0].capitalize(), "tester")
+            line(prefixes["join"], fill(texts["join"], nick=nick, host=HOSTS[args[0]], channel=CHANNEL))
         elif kind == "text":
             line(mode_char(args[0]) + args[0], args[1])
         elif kind == "action":
-            line(" *", "%s %s" % (args[0], args[1]))
+            line(prefixes["action"], "%s %s" % (args[0], args[1]))
         elif kind == "notice":
-            line("--", "Notice(%s) -> %s: %s" % (args[0], CHANNEL, args[1]))
+            line(prefixes["network"], "Notice(%s) -> %s: %s" % (args[0], CHANNEL, args[1]))
         elif kind == "topic":
-            line("--", '%s has changed topic for %s from "%s" to "%s"' % (args[0], CHANNEL, FIRST_TOPIC, args[1]))
+            line(prefixes["network"], fill(texts["topic"], nick=args[0], channel=CHANNEL,
+                                           oldtopic=FIRST_TOPIC, topic=args[1]))
         elif kind == "mode":
-            line("--", "Mode %s [%s %s] by %s" % (CHANNEL, args[1], args[2], args[0]))
+            line(prefixes["network"], fill(texts["mode"], channel=CHANNEL,
+                                           modes="%s %s" % (args[1], args[2]), nick=args[0]))
         elif kind == "kick":
-            line("<--", "%s has kicked %s (%s)" % (args[0], args[1], args[2]))
+            line(prefixes["quit"], fill(texts["kick"], nick=args[0], othernick=args[1], reason=args[2]))
         elif kind == "part":
-            if args[1]:
-                line("<--", "%s (%s) has left %s (%s)" % (args[0], HOSTS[args[0]], CHANNEL, args[1]))
-            else:
-                line("<--", "%s (%s) has left %s" % (args[0], HOSTS[args[0]], CHANNEL))
+            template = texts["part_reason"] if args[1] else texts["part"]
+            line(prefixes["quit"], fill(template, nick=args[0], host=HOSTS[args[0]],
+                                        channel=CHANNEL, reason=args[1]))
         elif kind == "quit":
-            line("<--", "%s (%s) has quit (%s)" % (args[0], HOSTS[args[0]], args[1]))
+            line(prefixes["quit"], fill(texts["quit"], nick=args[0], host=HOSTS[args[0]], reason=args[1]))
         elif kind == "nick":
-            line("--", "%s is now known as %s" % (args[0], args[1]))
+            line(prefixes["network"], fill(texts["nick"], nick=args[0], othernick=args[1]))
     return out
 
 
 # The texts of HexChat's default text events, and of XChat 2's in a French
-# locale: "stamp" gives the timestamp of a line, the rest are templates.
+# locale: "begin" and "end" start the session lines, the rest are templates
+# whose $placeholders the renderer fills.
 HEXCHAT_TEXTS = {
     "begin": "**** BEGIN LOGGING AT ",
     "end": "**** ENDING LOGGING AT ",
-    "talking": "Now talking on %s",
-    "topic_is": "Topic for %s is: %s",
-    "topic_by": "Topic for %s set by %s (Sun Mar  3 20:00:00 2024)",
-    "join": "%s (%s) has joined",
-    "topic": "%s has changed the topic to: %s",
-    "op": "%s gives channel operator status to %s",
-    "mode_n": "%s sets mode +n on %s",
-    "kick": "%s has kicked %s from %s (%s)",
-    "part": "%s (%s) has left",
-    "part_reason": ' ("%s")',
-    "quit": "%s has quit (%s)",
-    "nick": "%s is now known as %s",
+    "talking": "Now talking on $channel",
+    "topic_is": "Topic for $channel is: $topic",
+    "topic_by": "Topic for $channel set by $nick ($date)",
+    "join": "$nick ($host) has joined",
+    "topic": "$nick has changed the topic to: $topic",
+    "op": "$nick gives channel operator status to $othernick",
+    "mode_n": "$nick sets mode $sign$mode on $channel",
+    "kick": "$nick has kicked $othernick from $channel ($reason)",
+    "part": "$nick ($host) has left",
+    "part_reason": "$nick ($host) has left ($reason)",
+    "quit": "$nick has quit ($reason)",
+    "nick": "$nick is now known as $othernick",
 }
 XCHAT_FRENCH_TEXTS = {
     "begin": "**** D\u00c9BUT DU JOURNAL \u00c0 ",
     "end": "**** FIN DU JOURNAL \u00c0 ",
-    "talking": "Vous parlez maintenant sur %s",
-    "topic_is": "Le sujet de %s est : %s",
-    "topic_by": "Sujet de %s d\u00e9fini par %s \u00e0 Sun Mar  3 20:00:00 2024",
-    "join": "%s (%s) a rejoint " + CHANNEL,
-    "topic": "%s a chang\u00e9 le sujet en\u00a0: %s",
-    "op": "%s donne l'\u00e9tat d'op\u00e9rateur de canal \u00e0 %s",
-    "mode_n": "%s active le mode +n %s",
-    "kick": "%s a expuls\u00e9 %s de %s (%s)",
-    "part": "%s (%s) a quitt\u00e9 " + CHANNEL,
-    "part_reason": ' ("%s")',
-    "quit": "%s est parti (%s)",
-    "nick": "%s s'appelle maintenant %s",
+    "talking": "Vous parlez maintenant sur $channel",
+    "topic_is": "Le sujet de $channel est : $topic",
+    "topic_by": "Sujet de $channel d\u00e9fini par $nick \u00e0 $date",
+    "join": "$nick ($host) a rejoint $channel",
+    "topic": "$nick a chang\u00e9 le sujet en\u00a0: $topic",
+    "op": "$nick donne l'\u00e9tat d'op\u00e9rateur de canal \u00e0 $othernick",
+    "mode_n": "$nick active le mode $sign$mode $channel",
+    "kick": "$nick a expuls\u00e9 $othernick de $channel ($reason)",
+    "part": "$nick ($host) a quitt\u00e9 $channel",
+    "part_reason": "$nick ($host) a quitt\u00e9 $channel ($reason)",
+    "quit": "$nick est parti ($reason)",
+    "nick": "$nick s'appelle maintenant $othernick",
 }
 
 
@@ -243,6 +286,8 @@ def hexchat_family(events, stamp_of, texts):
         stamp = stamp_of(day, clock)
         def line(prefix, message):
             out.append("%s %s\t%s" % (stamp, prefix, message))
+        def event(key, **values):
+            line("*", fill(texts[key], channel=CHANNEL, **values))
         if kind == "open":
             out.append(texts["begin"] + ctime_text(day, clock, pad=" "))
             out.append("")
@@ -250,11 +295,11 @@ def hexchat_family(events, stamp_of, texts):
             out.append(texts["end"] + ctime_text(day, clock, pad=" "))
             out.append("")
         elif kind == "self_join":
-            line("*", texts["talking"] % CHANNEL)
-            line("*", texts["topic_is"] % (CHANNEL, FIRST_TOPIC))
-            line("*", texts["topic_by"] % (CHANNEL, FIRST_TOPIC_BY))
+            event("talking")
+            event("topic_is", topic=FIRST_TOPIC)
+            event("topic_by", nick=FIRST_TOPIC_BY, date="Sun Mar  3 20:00:00 2024")
         elif kind == "join":
-            line("*", texts["join"] % (args[0], HOSTS[args[0]]))
+            event("join", nick=args[0], host=HOSTS[args[0]])
         elif kind == "text":
             line("<%s%s>" % (mode_char(args[0]), args[0]), args[1])
         elif kind == "action":
@@ -262,19 +307,21 @@ def hexchat_family(events, stamp_of, texts):
         elif kind == "notice":
             line("-%s/%s-" % (args[0], CHANNEL), args[1])
         elif kind == "topic":
-            line("*", texts["topic"] % (args[0], args[1]))
+            event("topic", nick=args[0], topic=args[1])
         elif kind == "mode":
-            line("*", texts["op"] % (args[0], args[2]))
-            line("*", texts["mode_n"] % (args[0], CHANNEL))
+            event("op", nick=args[0], othernick=args[2])
+            event("mode_n", nick=args[0], sign="+", mode="n")
         elif kind == "kick":
-            line("*", texts["kick"] % (args[0], args[1], CHANNEL, args[2]))
+            event("kick", nick=args[0], othernick=args[1], reason=args[2])
         elif kind == "part":
-            line("*", texts["part"] % (args[0], HOSTS[args[0]])
-                 + (texts["part_reason"] % args[1] if args[1] else ""))
+            if args[1]:
+                event("part_reason", nick=args[0], host=HOSTS[args[0]], reason='"%s"' % args[1])
+            else:
+                event("part", nick=args[0], host=HOSTS[args[0]])
         elif kind == "quit":
-            line("*", texts["quit"] % (args[0], args[1]))
+            event("quit", nick=args[0], reason=args[1])
         elif kind == "nick":
-            line("*", texts["nick"] % (args[0], args[1]))
+            event("nick", nick=args[0], othernick=args[1])
     return out
 
 
@@ -473,6 +520,158 @@ def textual(events):
     return out
 
 
+def mirc_one_star(events):
+    """mIRC with an event theme that writes joins, parts and quits as
+    "* Joins: nick (user@host)", codes stripped."""
+    out = []
+    for line in mirc(events):
+        line = line.replace("\x0f", "")
+        for colour in ("\x0301", "\x0302", "\x0303", "\x0305", "\x0306"):
+            line = line.replace(colour + "[", "[").replace(colour + "@", "@")
+        stamp, _, rest = line.partition("] * ")
+        words = rest.split(" ")
+        if len(words) > 2 and words[2:4] == ["has", "joined"]:
+            line = "%s] * Joins: %s %s\r" % (stamp, words[0], words[1])
+        elif len(words) > 2 and words[2:4] == ["has", "left"]:
+            reason = " ".join(words[5:]).rstrip("\r")
+            line = "%s] * Parts: %s %s%s\r" % (stamp, words[0], words[1],
+                                              " " + reason if reason else "")
+        elif len(words) > 2 and words[2] == "Quit":
+            line = "%s] * Quits: %s %s %s" % (stamp, words[0].lstrip("@"), words[1],
+                                             " ".join(words[3:]))
+        out.append(line)
+    return out
+
+
+def limnoria_supybot(events):
+    """Supybot's ChannelLogger, and Limnoria's before 2010: joins, parts and
+    quits name the nick alone, without its mask."""
+    out = []
+    for line in limnoria(events):
+        if "*** " in line and " <" in line and "!" in line:
+            head, _, rest = line.partition("*** ")
+            nick, _, tail = rest.partition(" <")
+            line = head + "*** " + nick + tail[tail.index("> ") + 1:]
+        out.append(line)
+    return out
+
+
+# The month of the samples (March) as the C library abbreviates it in the
+# languages the clients' translations cover.
+MARCH = {"en": "Mar", "fr": "mars", "de": "M\u00e4r", "es": "mar", "it": "mar", "pt_BR": "mar",
+         "pt": "mar", "ru": "\u043c\u0430\u0440", "pl": "mar", "nl": "mrt",
+         "cs": "b\u0159e", "sv": "mar", "tr": "Mar", "ja": " 3\u6708", "zh_CN": "3\u6708"}
+
+# The event texts of a language no bundled format reads (invented for the
+# samples): its joins and parts must count as unmatched lines.
+UNKNOWN_LANGUAGE_TEXTS = dict(HEXCHAT_TEXTS, **{
+    "talking": "Nun parolas en $channel",
+    "topic_is": "Temo de $channel estas: $topic",
+    "topic_by": "Temo de $channel metita de $nick ($date)",
+    "join": "$nick ($host) alvenis",
+    "topic": "$nick \u015dan\u011dis la temon al: $topic",
+    "op": "$nick donas operatorecon al $othernick",
+    "mode_n": "$nick metas re\u011dimon $sign$mode al $channel",
+    "kick": "$nick forpelis $othernick el $channel ($reason)",
+    "part": "$nick ($host) foriris",
+    "part_reason": "$nick ($host) foriris ($reason)",
+    "quit": "$nick eliris ($reason)",
+    "nick": "$nick nun nomi\u011das $othernick",
+})
+
+
+def client_texts(client):
+    """The event texts of ../shared/client-texts/<client>.tsv beside the
+    checkout, by language: {lang: {event: [(template, notes), ...]}},
+    newest first. None when the folder is not there."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    path = os.path.join(here, "..", "..", "shared", "client-texts", client + ".tsv")
+    if not os.path.exists(path):
+        return None
+    table = {}
+    with open(path, encoding="utf-8") as tsv:
+        next(tsv)
+        for row in tsv:
+            event, lang, template, notes = row.rstrip("\n").split("\t", 3)
+            template = template.replace("\\t", "\t").replace("\\\\", "\\")
+            prefix, _, message = template.partition("\t")
+            table.setdefault(lang, {}).setdefault(event, []).append((message, notes))
+    return table
+
+
+def newest(texts, lang, event, test):
+    """The newest text of an event in a language that passes `test`, or the
+    English one."""
+    for language in (lang, "en"):
+        for message, notes in texts[language].get(event, []):
+            if test(message, notes):
+                return message
+    raise KeyError((lang, event))
+
+
+def hexchat_language_texts(texts, lang, base):
+    """The texts of `base` in HexChat's or XChat's translation `lang`."""
+    others = lambda message, notes: message.startswith("$nick ($host)")
+    return dict(base, **{
+        "talking": newest(texts, lang, "join", lambda m, n: "own join" in n),
+        "topic_is": newest(texts, lang, "topic_is", lambda m, n: "$topic" in m),
+        "topic_by": newest(texts, lang, "topic_is", lambda m, n: "$date" in m and "$nick" in m),
+        "join": newest(texts, lang, "join", others),
+        "topic": newest(texts, lang, "topic_change", lambda m, n: True),
+        "op": newest(texts, lang, "mode", lambda m, n: '"Channel Operator"' in n),
+        "mode_n": newest(texts, lang, "mode", lambda m, n: '"Channel Mode Generic"' in n),
+        "kick": newest(texts, lang, "kick", lambda m, n: m.startswith("$nick") and "$othernick" in m),
+        "part": newest(texts, lang, "part", others),
+        "part_reason": newest(texts, lang, "part_with_reason", others),
+        "quit": newest(texts, lang, "quit", lambda m, n: True),
+        "nick": newest(texts, lang, "nick", lambda m, n: m.startswith("$nick")),
+    })
+
+
+def weechat_language_texts(texts, lang):
+    """WeeChat's messages in its translation `lang`."""
+    own = lambda m, n: m.startswith("$nick")
+    return {
+        "join": newest(texts, lang, "join", lambda m, n: m.startswith("$nick ($host)")),
+        "part": newest(texts, lang, "part", own),
+        "part_reason": newest(texts, lang, "part_with_reason", own),
+        "quit": newest(texts, lang, "quit", lambda m, n: own(m, n) and "$reason" in m),
+        "kick": newest(texts, lang, "kick", lambda m, n: own(m, n) and "$reason" in m),
+        "nick": newest(texts, lang, "nick", own),
+        "topic": newest(texts, lang, "topic_change", lambda m, n: "$oldtopic" in m and "$topic" in m),
+        "mode": newest(texts, lang, "mode", lambda m, n: "$nick" in m),
+        "topic_is": newest(texts, lang, "topic_is", lambda m, n: "$topic" in m),
+    }
+
+
+def language_samples():
+    """The samples of every language of HexChat, XChat 2 and WeeChat, one
+    file a language in examples/<client>-languages/: {folder: {file: lines}}."""
+    samples = {}
+    for client, base in (("hexchat", HEXCHAT_TEXTS), ("xchat", XCHAT_FRENCH_TEXTS)):
+        texts = client_texts(client)
+        if texts is None:
+            continue
+        files = {}
+        for lang in texts:
+            month = MARCH[lang]
+            language = hexchat_language_texts(texts, lang, base)
+            stamp = lambda day, clock, month=month: "%s %02d %s" % (month, DAYS[day][2], clock)
+            files[lang + ".log"] = hexchat_family(EVENTS, stamp, language)
+        samples[client + "-languages"] = files
+        if client == "hexchat":
+            iso = lambda day, clock: DAYS[day][4] + " " + clock
+            samples["hexchat-iso-languages"] = {
+                lang + ".log": hexchat_family(EVENTS, iso, hexchat_language_texts(texts, lang, base))
+                for lang in texts}
+    texts = client_texts("weechat")
+    if texts is not None:
+        samples["weechat-languages"] = {
+            lang + ".weechatlog": weechat(EVENTS, texts=weechat_language_texts(texts, lang))
+            for lang in texts}
+    return samples
+
+
 def by_day(render, file_name):
     """Renders each day's events into a file of its own, named by
     file_name(day)."""
@@ -499,6 +698,13 @@ LAYOUTS = {
     "mirc": mirc,
     "limnoria": limnoria,
     "xchat": xchat_french,
+    # Variants of the clients' layouts that their formats read too.
+    "weechat-prefixes": lambda events: weechat(events, prefixes=WEECHAT_CHANGED_PREFIXES,
+                                               extended_join=True),
+    "mirc-one-star": mirc_one_star,
+    "limnoria-supybot": limnoria_supybot,
+    "hexchat-unknown-language": lambda events: hexchat_family(
+        events, lambda day, clock: "Mar %02d %s" % (DAYS[day][2], clock), UNKNOWN_LANGUAGE_TEXTS),
 }
 
 # The clients that write one file a day, dated by its name.
@@ -524,6 +730,11 @@ def main():
         folder = os.path.join(here, name)
         os.makedirs(folder, exist_ok=True)
         for file_name, lines in render().items():
+            write_log(os.path.join(folder, file_name), lines)
+    for name, files in language_samples().items():
+        folder = os.path.join(here, name)
+        os.makedirs(folder, exist_ok=True)
+        for file_name, lines in files.items():
             write_log(os.path.join(folder, file_name), lines)
 
 

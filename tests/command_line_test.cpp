@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,18 @@ const char* const kLog =
     "11:15 * quillon waves\n"
     "12:30 <marrowby> lunch time\n"
     "--- Log closed\n";
+
+// What -v says at the end of a run over `copies` copies of kLog: the lines
+// each type read, and the lines no type read.
+std::string LinesOfEachType(int copies) {
+  auto line = [copies](const char* type, int perCopy) {
+    return std::string("  ") + type + " " + std::to_string(perCopy * copies) + "\n";
+  };
+  return "Lines of each type:\n" + line("text", 3) + line("act", 1) + line("join", 1) +
+         line("part", 0) + line("quit", 0) + line("kick", 0) + line("topic", 0) +
+         line("nick", 0) + line("mode", 0) + line("date_stamp", 1) + line("channel", 2) +
+         line("unmatched", 0);
+}
 
 // A folder holding the format, a log and whatever a test adds.
 struct Workspace {
@@ -592,11 +605,41 @@ TEST(ProgramRun, ARunWithoutAFormatEndsWith255) {
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "No log format file - unable to continue\n");
   }
-  RunResult missing = RunIn(work, {"-p", "missing.txt", "channel.log"});
+  RunResult missing = RunIn(work, {"-p", "./missing.txt", "channel.log"});
   EXPECT_EQ(missing.status, 255);
   EXPECT_EQ(missing.err,
             "fopen: No such file or directory\nNo log format file - unable to continue\n");
+  // A name without a folder is looked for among the installed formats and
+  // the source tree's formats/ too, and the message says where.
+  std::filesystem::path above = std::filesystem::path(TALLYWICK_BINARY).parent_path().parent_path();
+  RunResult unknown = RunIn(work, {"-p", "missing", "channel.log"});
+  EXPECT_EQ(unknown.status, 255);
+  EXPECT_EQ(unknown.err, "fopen: No such file or directory\n"
+                         "No format missing: looked for missing and missing.txt here and in " +
+                             (above / "share/tallywick/formats").lexically_normal().string() +
+                             " and " + (above / "formats").lexically_normal().string() +
+                             "\nNo log format file - unable to continue\n");
   EXPECT_FALSE(FileExists(work / "out.html"));
+}
+
+// A bundled format is found by its name, with or without ".txt", from any
+// folder; a file of that name in the working folder comes first.
+TEST(ProgramRun, AFormatIsFoundByItsName) {
+  Workspace work;
+  work.Add("irssi.log", "--- Day changed Mon Mar 04 2002\n10:00 <quillon> hello\n");
+  for (const char* name : {"irssi", "irssi.txt"}) {
+    RunResult run = RunIn(work, {"-p", name, "-v", "-o", "out.html", "irssi.log"});
+    EXPECT_EQ(run.status, 0) << name << run.err;
+    EXPECT_NE(run.err.find("  text 1\n"), std::string::npos) << name << run.err;
+    EXPECT_NE(run.err.find("  date_stamp 1\n"), std::string::npos) << name << run.err;
+  }
+  // A local file named "irssi" whose text lines need a mark irssi.log lacks.
+  std::string local = kFormat;
+  local.replace(local.find("text=^"), 6, "text=^NEVER");
+  work.Add("irssi", local);
+  RunResult own = RunIn(work, {"-p", "irssi", "-v", "-o", "out.html", "irssi.log"});
+  EXPECT_EQ(own.status, 0) << own.err;
+  EXPECT_NE(own.err.find("  text 0\n"), std::string::npos) << own.err;
 }
 
 // Help and version answer the first word only; anywhere else "-h" is an
@@ -714,7 +757,7 @@ TEST(ProgramRun, AnUnreadableLogIsSkippedAndTheOthersCount) {
       RunIn(work, {"-p", "format.txt", "-v", "-o", "out.html", "gone.log", "channel.log"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "Error opening gone.log, skipping file\n");
-  EXPECT_EQ(run.err, "Done (Parsed 1 files)\n");
+  EXPECT_EQ(run.err, "Done (Parsed 1 files)\n" + LinesOfEachType(1));
   std::string page = ReadFile(work / "out.html");
   EXPECT_NE(page.find("quillon"), std::string::npos);
   EXPECT_TRUE(page.ends_with("</center></body></html>"))
@@ -726,14 +769,15 @@ TEST(ProgramRun, AnUnreadableLogIsSkippedAndTheOthersCount) {
   RunResult fromStdin =
       RunIn(work, {"-v", "-p", "format.txt", "-o", "stdin.html", "-", "channel.log"}, withInput);
   EXPECT_EQ(fromStdin.status, 0);
-  EXPECT_EQ(fromStdin.err, "Done (Parsed 2 files)\n");
+  EXPECT_EQ(fromStdin.err, "Done (Parsed 2 files)\n" + LinesOfEachType(2));
   EXPECT_TRUE(FileExists(work / "stdin.html"));
 
   // Standard input named twice: the second time it is at its end.
   RunResult twice =
       RunIn(work, {"-v", "-p", "format.txt", "-o", "twice.html", "-", "-"}, withInput);
   EXPECT_EQ(twice.status, 0);
-  EXPECT_EQ(twice.err, "Done (Parsed 2 files)\n");
+  // The second read is empty: the lines of one copy.
+  EXPECT_EQ(twice.err, "Done (Parsed 2 files)\n" + LinesOfEachType(1));
   RunResult once = RunIn(work, {"-p", "format.txt", "-o", "once.html", "-"}, withInput);
   EXPECT_EQ(once.status, 0);
   EXPECT_EQ(
@@ -966,7 +1010,7 @@ TEST(ProgramRun, TheSourceDateEpochStandsInForTheStartTime) {
   for (int i = 0; i < 6; ++i) draws.push_back(rand());
   const char* words[] = {"alpha", "beta", "gamma", "delta", "epsilon", "zeta"};
   std::string expected = std::string("Collecting stats for word \"") + words[PickedByDraws(draws)] +
-                         "\"\nDone (Parsed 1 files)\n";
+                         "\"\nDone (Parsed 1 files)\n" + LinesOfEachType(1);
   EXPECT_EQ(first.err, expected);
   EXPECT_EQ(second.err, expected);
 
@@ -992,13 +1036,13 @@ TEST(ProgramRun, VerboseMessagesOfTheDriver) {
   ASSERT_TRUE(run.err.starts_with(settingLines)) << run.err;
   EXPECT_NE(run.err.find("Collecting stats for word \"" + longWord + "\"\n"), std::string::npos)
       << run.err;
-  EXPECT_TRUE(run.err.ends_with("Done (Parsed 1 files)\n")) << run.err;
+  EXPECT_TRUE(run.err.ends_with("Done (Parsed 1 files)\n" + LinesOfEachType(1))) << run.err;
 
   // An empty word list chooses nothing and says nothing about it.
   RunResult empty =
       RunIn(work, {"-v", "-p", "format.txt", "-r", "empty.conf", "-o", "out.html", "channel.log"});
   EXPECT_EQ(empty.status, 0);
-  EXPECT_EQ(empty.err, "Done (Parsed 1 files)\n");
+  EXPECT_EQ(empty.err, "Done (Parsed 1 files)\n" + LinesOfEachType(1));
 }
 
 TEST(ProgramRun, TheExclusionFileRemovesNicksFromThePage) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "logformat/classification.h"
 #include "run_binary.h"
 
 using test_support::StderrCapture;
@@ -358,31 +359,80 @@ TEST(FormatFile, AnOrderPutsItsTypesFirstAndTheOthersAfterInTableOrder) {
     const char* lines;
     std::vector<LineType> firstFour;
     const char* err;
+    int misfitAt;  // misfits are looked for before order[misfitAt]
   };
   const Case cases[] = {
-      {"order=join,quit,channel\n", {kTypeJoin, kTypeQuit, kTypeChannel, kTypeText}, ""},
-      {"ORDER= Kick , mode\r\n", {kTypeKick, kTypeMode, kTypeText, kTypeAction}, ""},
+      {"order=join,quit,channel\n", {kTypeJoin, kTypeQuit, kTypeChannel, kTypeText}, "", 3},
+      {"ORDER= Kick , mode\r\n", {kTypeKick, kTypeMode, kTypeText, kTypeAction}, "", 2},
       {"order=part,bogus,null,,part,act\n",
        {kTypePart, kTypeAction, kTypeText, kTypeJoin},
        "Unknown line type bogus in order\n"
        "Unknown line type null in order\n"
-       "Line type part named twice in order\n"},
+       "Line type part named twice in order\n",
+       2},
       {"order=mode\norder=kick\n",
        {kTypeMode, kTypeText, kTypeAction, kTypeJoin},
-       "Repeat definition ignored for order\n"},
+       "Repeat definition ignored for order\n", 1},
       {"order=\norder=nick\n", {kTypeNick, kTypeText, kTypeAction, kTypeJoin},
-       "Empty order ignored\n"},
+       "Empty order ignored\n", 1},
+      {"order=join,MISFIT,act,misfit\n", {kTypeJoin, kTypeAction, kTypeText, kTypePart},
+       "Line type misfit named twice in order\n", 1},
+      {"order=misfit,nick\n", {kTypeNick, kTypeText, kTypeAction, kTypeJoin}, "", 0},
   };
   for (const Case& c : cases) {
     LineTypeTable table;
     Reading reading = Read(FormatText(c.lines), table);
     EXPECT_TRUE(reading.complete) << c.lines;
     EXPECT_EQ(reading.err, c.err) << c.lines;
+    EXPECT_EQ(table.misfitAt, c.misfitAt) << c.lines;
     std::vector<LineType> order = OrderOf(table);
     EXPECT_EQ(std::vector<LineType>(order.begin(), order.begin() + 4), c.firstFour) << c.lines;
     std::sort(order.begin(), order.end());
     EXPECT_EQ(std::unique(order.begin(), order.end()), order.end()) << c.lines;
     EXPECT_EQ(order.size(), 11u);
+  }
+}
+
+// A misfit is a line of the client that no type reads: it is unmatched
+// wherever it stands in the order, even where a later type has its shape.
+TEST(FormatFile, AMisfitIsUnmatchedWhereItIsLookedFor) {
+  struct Case {
+    const char* lines;
+    const char* line;
+    LineType type;
+    bool misfit;
+  };
+  const char* misfit = "misfit=^\\* [^ ]+ \\([^)]*\\) \n";
+  const std::string before = std::string(misfit) + "order=join\n";
+  const std::string after = std::string(misfit) + "order=join,act,misfit\n";
+  const std::string last = std::string("misfit=^(\\* [^ ]+ \\([^)]*\\) |X )\n") +
+      "order=join,text,act,part,quit,kick,topic,nick,mode,date_stamp,channel,misfit\n";
+  const std::string none = "order=join\n";
+  const Case cases[] = {
+      {before.c_str(), "* bob (~b@host) vient de rentrer", kTypeNull, true},
+      {before.c_str(), "* bob waves", kTypeAction, false},
+      {before.c_str(), "J bob", kTypeJoin, false},
+      {after.c_str(), "* bob (~b@host) vient de rentrer", kTypeAction, false},
+      {last.c_str(), "* bob (~b@host) vient de rentrer", kTypeAction, false},
+      {last.c_str(), "bob (~b@host) vient de rentrer", kTypeNull, false},
+      {last.c_str(), "X marks", kTypeNull, true},  // no type reads it; the misfit tells
+      {none.c_str(), "* bob (~b@host) vient de rentrer", kTypeAction, false},
+  };
+  for (MatcherChoice matcher : {MatcherChoice::kOwn, MatcherChoice::kLibc}) {
+    for (const Case& c : cases) {
+      LineTypeTable table;
+      TextStream in(FormatText(c.lines));
+      StderrCapture capture;
+      ASSERT_TRUE(ReadLogFormatSpec(in.stream, 0, table, matcher)) << c.lines;
+      EXPECT_EQ(capture.Text(), "");
+      LineTypeTable copy;
+      ASSERT_TRUE(CopyLineTypeTable(table, copy));
+      for (const LineTypeTable* t : {&table, &copy}) {
+        LineMatch match = ClassifyLine(*t, c.line);
+        EXPECT_EQ(match.type, c.type) << c.lines << c.line;
+        EXPECT_EQ(match.misfit, c.misfit) << c.lines << c.line;
+      }
+    }
   }
 }
 

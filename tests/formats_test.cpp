@@ -214,6 +214,119 @@ INSTANTIATE_TEST_SUITE_P(Formats, BundledFormatTest, testing::ValuesIn(kFormats)
                            return name;
                          });
 
+// Variants of a client's layout that its format reads too: settings,
+// versions and languages. Each sample tells the story of the client's own
+// sample, so every spoken line and event must read as it does there.
+struct VariantSamples {
+  const char* format;  // formats/<format>.txt; examples/<format>.log is the base
+  const char* sample;  // a file, or a folder of one sample per language
+  // Samples whose lines of one type the format cannot read: "<file>:<type>".
+  std::vector<std::string> unread;
+};
+
+const VariantSamples kVariants[] = {
+    {"weechat", "weechat-prefixes.log", {}},
+    {"weechat", "weechat-languages", {"de.weechatlog:6", "tr.weechatlog:6", "ja.weechatlog:9"}},
+    {"mirc", "mirc-one-star.log", {}},
+    {"limnoria", "limnoria-supybot.log", {}},
+    {"hexchat", "hexchat-languages", {}},
+    {"hexchat-iso", "hexchat-iso-languages", {}},
+    {"xchat", "xchat-languages", {}},
+};
+
+// The tails of the "Parsed line" diagnostics by type, sorted, and the
+// lines no type read, of a run of `format` over one sample file.
+struct SampleReading {
+  std::map<int, std::vector<std::string>> tails;
+  int failed = 0;
+  std::string err;
+};
+
+SampleReading ReadSample(const std::string& format, const std::string& path) {
+  std::vector<std::string> lines = Lines(ReadFile(path));
+  auto run = RunProgram(TALLYWICK_BINARY,
+                        {"-p", kSource + "/formats/" + format + ".txt", "-v", "-v", "-o",
+                         "/dev/null", path});
+  EXPECT_EQ(run.status, 0) << path << run.err;
+  SampleReading reading;
+  reading.err = run.err;
+  Classification seen = Classify(run.err, std::set<std::string>(lines.begin(), lines.end()));
+  reading.tails = seen.tailsByType;
+  for (auto& [type, tails] : reading.tails) std::sort(tails.begin(), tails.end());
+  for (const std::string& line : Lines(run.err)) {
+    if (line.rfind("Failed to parse", 0) == 0) ++reading.failed;
+  }
+  return reading;
+}
+
+TEST(BundledFormats, VariantsReadLikeTheirClientsSample) {
+  for (const VariantSamples& variant : kVariants) {
+    SampleReading base =
+        ReadSample(variant.format, kSource + "/examples/" + variant.format + ".log");
+    ASSERT_EQ(base.failed, 0) << base.err;
+    std::string path = kSource + "/examples/" + variant.sample;
+    std::vector<std::pair<std::string, std::string>> files;  // name, path
+    if (std::filesystem::is_directory(path)) {
+      for (const std::string& name : FolderEntries(path)) files.emplace_back(name, path + "/" + name);
+      EXPECT_GE(files.size(), 11u) << path;
+    } else {
+      files.emplace_back(variant.sample, path);
+    }
+    for (const auto& [name, file] : files) {
+      SampleReading read = ReadSample(variant.format, file);
+      int unreadType = 0;
+      for (const std::string& unread : variant.unread) {
+        if (unread.rfind(name + ":", 0) == 0) unreadType = atoi(unread.c_str() + name.size() + 1);
+      }
+      // Spoken lines, actions, events and the client's own lines read as
+      // in the client's own sample: no event as an action or as "channel".
+      for (int type = kTypeText; type <= kTypeChannel; ++type) {
+        if (type == unreadType) {
+          EXPECT_TRUE(read.tails[type].empty()) << file << " type " << type;
+          continue;
+        }
+        if (type >= kTypeDateStamp) {
+          EXPECT_EQ(read.tails[type].size(), base.tails[type].size()) << file << " type " << type;
+        } else {
+          EXPECT_EQ(read.tails[type], base.tails[type]) << file << " type " << type;
+        }
+      }
+      // What it cannot read is a misfit, reported like an unmatched line.
+      int expectedFailures = unreadType == 0 ? 0 : static_cast<int>(base.tails[unreadType].size());
+      EXPECT_EQ(read.failed, expectedFailures) << file << read.err;
+      EXPECT_NE(read.err.find("(misfits " + std::to_string(expectedFailures) + ")\n"),
+                std::string::npos)
+          << file << read.err;
+    }
+  }
+}
+
+// A log in a language no format reads: its joins and parts are misfits,
+// and the warning tells.
+TEST(BundledFormats, ALogInALanguageNoFormatReadsRaisesTheWarning) {
+  std::string log = kSource + "/examples/hexchat-unknown-language.log";
+  std::vector<std::string> lines = Lines(ReadFile(log));
+  size_t joinsAndParts = 0;
+  for (const std::string& line : lines) {
+    if (line.find(") alvenis") != std::string::npos || line.find(") foriris") != std::string::npos) {
+      ++joinsAndParts;
+    }
+  }
+  ASSERT_GE(joinsAndParts, 5u);
+  auto run = RunProgram(TALLYWICK_BINARY, {"-p", kSource + "/formats/hexchat.txt", "-v", "-o",
+                                           "/dev/null", log});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::string counts = std::to_string(joinsAndParts);
+  EXPECT_NE(run.err.find("Warning: " + counts + " of " + std::to_string(lines.size()) + " lines of " +
+                         log + " matched no line type\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("  join 0\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("  unmatched " + counts + " (misfits " + counts + ")\n"),
+            std::string::npos)
+      << run.err;
+}
+
 // A format file added to formats/ needs a sample log and a place above.
 TEST(BundledFormats, EveryFormatFileHasASampleAndIsTested) {
   std::set<std::string> tested;

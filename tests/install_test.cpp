@@ -117,6 +117,14 @@ TEST(Install, InstallsAWorkingProgramAndUninstallRemovesExactlyItsFiles) {
   EXPECT_NE(html.find("carol"), std::string::npos);
   EXPECT_NE(html.find("</html>"), std::string::npos);
 
+  // It finds an installed format by its name, from any folder.
+  std::string byName = work / "by-name.html";
+  auto named = RunProgram((prefix / "bin/tallywick").string(),
+                          {"-p", "irssi", "-r", (prefix / "share/tallywick/tallywick.conf").string(),
+                           "-o", byName, kSource + "/examples/irssi.log"});
+  EXPECT_EQ(named.status, 0) << named.err;
+  EXPECT_EQ(ReadFile(byName), html);
+
   // A file of the user's beside the installed ones survives the uninstall,
   // and so does the folder that holds it.
   std::string own = (prefix / "share/tallywick/formats/mine.txt").string();

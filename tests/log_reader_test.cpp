@@ -560,7 +560,8 @@ TEST(DateShapes, NameOneDayPerCalendarDayInOneOfTheTwoDayNameShapes) {
       {"yesterday", 2015, 8, DayNaming::kAsWritten, "yesterday"},
       {"2015-13-01T10:00", 0, 0, DayNaming::kAsWritten, "2015-13-01T10:00"},
       {"Xyz Aug 15 02:06:23 2015", 0, 0, DayNaming::kAsWritten, "Xyz Aug 15 02:06:23 2015"},
-      {"aug 15", 2015, 8, DayNaming::kAsWritten, "aug 15"},
+      {"xyz 15", 2015, 8, DayNaming::kAsWritten, "xyz 15"},
+      {"Aug 15 2015", 2015, 8, DayNaming::kAsWritten, "Aug 15 2015"},
       // The time inside the date; the weekday is the date's own.
       {"Sat Aug 15 02:06:23 2015", 0, 0, DayNaming::kRenamed, "Sat Aug 15 2015"},
       {"Mon Jan  5 09:41:07 2026", 0, 0, DayNaming::kRenamed, "Mon Jan 05 2026"},
@@ -581,6 +582,23 @@ TEST(DateShapes, NameOneDayPerCalendarDayInOneOfTheTwoDayNameShapes) {
       {"Jun 2", 2017, 5, DayNaming::kRenamed, "Fri Jun 02 2017"},
       {"Jan 01", 2025, 12, DayNaming::kRenamed, "Thu Jan 01 2026"},
       {"Dec 31", 2025, 12, DayNaming::kRenamed, "Wed Dec 31 2025"},
+      // Months named in the languages clients run in.
+      {"aug 15", 2015, 8, DayNaming::kRenamed, "Sat Aug 15 2015"},
+      {"juil. 04", 2024, 7, DayNaming::kRenamed, "Thu Jul 04 2024"},
+      {"jui 04", 2024, 7, DayNaming::kRenamed, "Thu Jul 04 2024"},
+      {"JUIN  4", 2024, 6, DayNaming::kRenamed, "Tue Jun 04 2024"},
+      {"févr. 05", 2024, 2, DayNaming::kRenamed, "Mon Feb 05 2024"},
+      {"Mär 05", 2024, 3, DayNaming::kRenamed, "Tue Mar 05 2024"},
+      {"mrt 05", 2024, 3, DayNaming::kRenamed, "Tue Mar 05 2024"},
+      {"dic 24", 2024, 12, DayNaming::kRenamed, "Tue Dec 24 2024"},
+      {"Şub 05", 2024, 2, DayNaming::kRenamed, "Mon Feb 05 2024"},
+      {"říj 05", 2024, 10, DayNaming::kRenamed, "Sat Oct 05 2024"},
+      {"мая 05", 2024, 5, DayNaming::kRenamed, "Sun May 05 2024"},
+      {"12月 31", 2024, 12, DayNaming::kRenamed, "Tue Dec 31 2024"},
+      {"1月 01", 2024, 12, DayNaming::kRenamed, "Wed Jan 01 2025"},
+      {"gen 05", 0, 0, DayNaming::kNoYear, ""},
+      {"janvier 05", 2024, 1, DayNaming::kAsWritten, "janvier 05"},
+      {"juil. 123", 2024, 7, DayNaming::kAsWritten, "juil. 123"},
   };
   for (const Case& c : cases) {
     DateContext context;

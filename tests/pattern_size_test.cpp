@@ -119,18 +119,23 @@ TEST(PatternSize, StackedAndNestedRepetitionsAreTooLarge) {
   EXPECT_FALSE(tooLarge("a++++++++++"));
 }
 
+// The formats that read every language of their client hold long
+// alternations of words, a few thousand pieces: still a tenth of the limit.
 TEST(PatternSize, EveryBundledFormatIsFarBelowTheLimit) {
   int expressions = 0;
   for (const auto& file :
        std::filesystem::directory_iterator(std::string(TALLYWICK_SOURCE_DIR) + "/formats")) {
+    if (file.path().extension() != ".txt") continue;  // the formats, not their generator
     std::ifstream in(file.path());
     std::string line;
     while (std::getline(in, line)) {
       size_t equals = line.find('=');
       if (line.empty() || line[0] == ';' || equals == std::string::npos) continue;
+      // A longer line would be read in two pieces, its part list cut off.
+      EXPECT_LT(line.size() + 1, 2048u) << file.path() << ": " << line.substr(0, equals);
       std::string expression = line.substr(equals + 1, line.find(',', equals) - equals - 1);
       std::string pattern = ExpandFormatMacros(expression);
-      EXPECT_LT(Extended(pattern), 1000u) << file.path() << ": " << line;
+      EXPECT_LT(Extended(pattern), 5000u) << file.path() << ": " << line;
       EXPECT_LT(Optional(pattern), 50u) << file.path() << ": " << line;
       EXPECT_LE(EstimatePatternSize(pattern, PatternSyntax::kExtended).emptyRepeats, 1u)
           << file.path() << ": " << line;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 #include <unistd.h>
@@ -25,15 +26,59 @@ namespace {
 
 bool IsOptionWord(const std::string& word) { return word.size() >= 2 && word[0] == '-'; }
 
+// The folders a format named without a folder is looked for in: the
+// installed formats (share/tallywick/formats beside the program's bin
+// folder) and, for a program run from its build folder in the source tree,
+// the tree's formats/.
+std::vector<std::string> FormatFolders() {
+  std::vector<std::string> folders;
+  char self[4096];
+  ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return folders;
+  std::filesystem::path program(std::string(self, static_cast<size_t>(length)));
+  std::filesystem::path above = program.parent_path().parent_path();
+  folders.push_back((above / "share" / "tallywick" / "formats").lexically_normal().string());
+  folders.push_back((above / "formats").lexically_normal().string());
+  return folders;
+}
+
+// Opens the format a -p option names: the file itself, or, for a name
+// without a folder that names no file, NAME or NAME.txt among the formats
+// of FormatFolders. Reports a failure, and where it looked; `path` becomes
+// the file opened.
+FILE* OpenFormatFile(std::string& path) {
+  FILE* in = fopen(path.c_str(), "r");
+  if (in != nullptr || errno != ENOENT || path.empty() || path.find('/') != std::string::npos) {
+    if (in == nullptr) perror("fopen");
+    return in;
+  }
+  std::vector<std::string> folders = FormatFolders();
+  for (const std::string& folder : folders) {
+    for (const std::string& name : {path, path + ".txt"}) {
+      std::string candidate = folder + "/" + name;
+      in = fopen(candidate.c_str(), "r");
+      if (in != nullptr) {
+        path = candidate;
+        return in;
+      }
+    }
+  }
+  errno = ENOENT;
+  perror("fopen");
+  std::string where;
+  for (const std::string& folder : folders) where += (where.empty() ? "" : " and ") + folder;
+  fprintf(stderr, "No format %s: looked for %s and %s.txt here and in %s\n", path.c_str(),
+          path.c_str(), path.c_str(), where.c_str());
+  return nullptr;
+}
+
 // Loads the format file named by a -p option; false when it was read and
 // is incomplete.
-bool LoadFormatFile(const std::string& path, RunState& state) {
+bool LoadFormatFile(const std::string& name, RunState& state) {
+  std::string path = name;
+  FILE* in = OpenFormatFile(path);
   state.optionFiles.push_back(path);
-  FILE* in = fopen(path.c_str(), "r");
-  if (in == nullptr) {
-    perror("fopen");
-    return true;  // no format loaded; a later -p may load one
-  }
+  if (in == nullptr) return true;  // no format loaded; a later -p may load one
   bool complete = ReadLogFormatSpec(in, state.verbosity, state.format, state.matcher);
   fclose(in);
   state.formatLoaded = complete;
@@ -197,6 +242,10 @@ bool ReadLogFiles(RunState& state) {
     if (!isStdin) fclose(in);
     if (!ok) return false;
     ++state.parsedFiles;
+    for (int type = 0; type < kLineTypeCount; ++type) {
+      state.linesOfType[type] += file.linesOfType[type];
+    }
+    state.misfitLines += file.misfits;
     WarnWhenTheFormatDoesNotFit(file, operand);
   }
   return true;
@@ -273,6 +322,21 @@ bool PagePathIsSafe(const RunState& state) {
   return CheckPagePath(state.outputPath, inputs);
 }
 
+// How many lines of all files each type read: a type that read none
+// ("join 0") is a format that does not fit at a glance.
+void ReportLinesOfEachType(const RunState& state) {
+  fputs("Lines of each type:\n", stderr);
+  for (int type = kTypeText; type < kLineTypeCount; ++type) {
+    fprintf(stderr, "  %s %llu\n", LineTypeKeyword(type),
+            static_cast<unsigned long long>(state.linesOfType[type]));
+  }
+  fprintf(stderr, "  unmatched %llu", static_cast<unsigned long long>(state.linesOfType[kTypeNull]));
+  if (state.format.misfit.pattern.compiled) {
+    fprintf(stderr, " (misfits %llu)", static_cast<unsigned long long>(state.misfitLines));
+  }
+  fputc('\n', stderr);
+}
+
 int WritePage(RunState& state) {
   PageOutput output;
   if (!OpenPageOutput(state.outputPath, output)) {
@@ -309,7 +373,10 @@ int WritePage(RunState& state) {
   // A failed write through the converting stream leaves its mark on the
   // page's own stream, which FinishPageOutput reports.
   if (page != output.stream) fclose(page);
-  if (state.verbosity > 0) fprintf(stderr, "Done (Parsed %i files)\n", state.parsedFiles);
+  if (state.verbosity > 0) {
+    fprintf(stderr, "Done (Parsed %i files)\n", state.parsedFiles);
+    ReportLinesOfEachType(state);
+  }
   guard.finished = true;
   return FinishPageOutput(output) ? kExitOk : kExitFatal;
 }

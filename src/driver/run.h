@@ -42,6 +42,10 @@ struct RunState {
   AccountingConfig accounting;  // StatWord, quote limits, bot names, patterns
 
   StatsStore store;
+  // Lines of every file read, by the type that matched them (kTypeNull: no
+  // type), and the unmatched ones that were misfits; summed up at -v.
+  uint64_t linesOfType[kLineTypeCount] = {};
+  uint64_t misfitLines = 0;
 
   // The character sets log lines are made UTF-8 from, when log_charset is set.
   bool recodeLines = false;

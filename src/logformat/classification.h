@@ -14,11 +14,16 @@
 // `positions` index the subexpressions that the type's part map names.
 struct LineMatch {
   LineType type = kTypeNull;
+  // The format's "misfit" definition matched: the line is unmatched, and
+  // known to be a line of the client that the format does not read.
+  bool misfit = false;
   regmatch_t positions[kMatchPositions];
 };
 
 // Tries the patterns of types 1 to 11 in the table's order (the order of the
 // types unless the format gave another); the first that matches decides.
+// The misfit definition, when there is one, is tried at its place in that
+// order; when it matches first, the line is unmatched.
 // Throws std::bad_alloc when the matcher runs out of memory.
 // REQUIRES: `line` is zero-terminated.
 LineMatch ClassifyLine(const LineTypeTable& table, const char* line);

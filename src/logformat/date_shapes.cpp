@@ -1,6 +1,7 @@
 #include "logformat/date_shapes.h"
 
 #include <cstdio>
+#include <string>
 
 #include "stats/tables.h"       // DayNumberOfDate
 #include "stats/text_basics.h"  // IsCDigit
@@ -127,11 +128,56 @@ bool ReadCompactOrTimed(std::string_view text, CalendarDate& date, NameFamily& f
   return false;
 }
 
-// "Mmm dd", "Mmm  d" or "Mmm d": a month and a day without a year.
+// The abbreviated month names that clients running in another language
+// write where English has "Mmm" (the C library's %b of the translations
+// the log clients ship), lower case; a final "." is left out. Month n is
+// the n-th group of twelve. Names of one month in several languages, and
+// older and newer forms of one language, stand side by side.
+const char* const kLocalMonthNames[][12] = {
+    // French (older and newer forms), German, Spanish, Italian
+    {"jan", "fév", "mar", "avr", "mai", "jun", "jui", "aoû", "sep", "oct", "nov", "déc"},
+    {"janv", "févr", "mars", "avril", "mai", "juin", "juil", "août", "sept", "oct", "nov", "déc"},
+    {"jan", "feb", "mär", "apr", "mai", "jun", "jul", "aug", "sep", "okt", "nov", "dez"},
+    {"ene", "feb", "mar", "abr", "may", "jun", "jul", "ago", "sept", "oct", "nov", "dic"},
+    {"gen", "feb", "mar", "apr", "mag", "giu", "lug", "ago", "set", "ott", "nov", "dic"},
+    // Portuguese, Dutch, Swedish, Polish, Czech, Turkish
+    {"jan", "fev", "mar", "abr", "mai", "jun", "jul", "ago", "set", "out", "nov", "dez"},
+    {"jan", "feb", "mrt", "apr", "mei", "jun", "jul", "aug", "sep", "okt", "nov", "dec"},
+    {"jan", "feb", "mar", "apr", "maj", "jun", "jul", "aug", "sep", "okt", "nov", "dec"},
+    {"sty", "lut", "mar", "kwi", "maj", "cze", "lip", "sie", "wrz", "paź", "lis", "gru"},
+    {"led", "úno", "bře", "dub", "kvě", "čen", "čec", "srp", "zář", "říj", "lis", "pro"},
+    {"oca", "Şub", "mar", "nis", "may", "haz", "tem", "ağu", "eyl", "eki", "kas", "ara"},
+    // Russian (two forms of May), Japanese and Chinese
+    {"янв", "фев", "мар", "апр", "май", "июн", "июл", "авг", "сен", "окт", "ноя", "дек"},
+    {"янв", "фев", "мар", "апр", "мая", "июн", "июл", "авг", "сен", "окт", "ноя", "дек"},
+    {"1月", "2月", "3月", "4月", "5月", "6月", "7月", "8月", "9月", "10月", "11月", "12月"},
+};
+
+// The month of a month name in any language of kLocalMonthNames, its ASCII
+// letters in any case (1 to 12), or 0. Letters beyond ASCII are compared
+// as the translations write them ("Şub").
+int LocalMonth(std::string_view name) {
+  if (!name.empty() && name.back() == '.') name.remove_suffix(1);
+  std::string lower(name);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  for (const auto& language : kLocalMonthNames) {
+    for (int month = 0; month < 12; ++month) {
+      if (lower == language[month]) return month + 1;
+    }
+  }
+  return 0;
+}
+
+// "Mmm dd", "Mmm  d" or "Mmm d": a month and a day without a year. The
+// month may be named in another language ("juil. 04", "Mär 05").
 bool ReadMonthAndDay(std::string_view text, CalendarDate& date) {
-  if (text.size() < 5 || text.size() > 6 || text[3] != ' ') return false;
-  size_t at = 4;
-  date.month = MonthAt(text, 0);
+  size_t blank = text.find(' ');
+  if (blank == std::string_view::npos || blank == 0 || text.size() - blank > 3) return false;
+  size_t at = blank + 1;
+  date.month = blank == 3 ? MonthAt(text, 0) : 0;
+  if (date.month == 0) date.month = LocalMonth(text.substr(0, blank));
   date.day = ReadDayOfMonth(text, at);
   return at == text.size() && date.month != 0 && date.day >= 1 && date.day <= 31;
 }

@@ -26,6 +26,7 @@ struct FormatReading {
   bool defined[kLineTypeCount] = {true};  // "null" counts as defined from the start
   bool orderDefined = false;
   bool fileNameDefined = false;
+  bool misfitDefined = false;
   int verbosity = 0;
   MatcherChoice matcher = MatcherChoice::kOwn;
 };
@@ -103,8 +104,11 @@ std::string_view TrimBlanks(std::string_view item) {
 
 // "order=type,type,...": the named types are tried first, in that order;
 // the others follow in table order.
+// "misfit" may stand among them for where misfits are looked for; without
+// it they are looked for right after the named types.
 void ReadOrder(std::string_view list, LineTypeTable& table) {
   bool placed[kLineTypeCount] = {};
+  bool misfitPlaced = false;
   int count = 0;
   size_t start = 0;
   while (start <= list.size()) {
@@ -112,7 +116,14 @@ void ReadOrder(std::string_view list, LineTypeTable& table) {
     size_t end = comma == std::string_view::npos ? list.size() : comma;
     std::string_view item = TrimBlanks(list.substr(start, end - start));
     int type = FindLineType(item);
-    if (type <= kTypeNull) {
+    if (type < 0 && NamesEqualIgnoringCase(item, "misfit")) {
+      if (misfitPlaced) {
+        fputs("Line type misfit named twice in order\n", stderr);
+      } else {
+        misfitPlaced = true;
+        table.misfitAt = count;
+      }
+    } else if (type <= kTypeNull) {
       if (!item.empty()) {
         fprintf(stderr, "Unknown line type %.*s in order\n", static_cast<int>(item.size()),
                 item.data());
@@ -126,6 +137,7 @@ void ReadOrder(std::string_view list, LineTypeTable& table) {
     if (comma == std::string_view::npos) break;
     start = comma + 1;
   }
+  if (!misfitPlaced) table.misfitAt = count;
   for (int type = kTypeText; type < kLineTypeCount; ++type) {
     if (!placed[type]) table.order[count++] = static_cast<LineType>(type);
   }
@@ -149,10 +161,23 @@ void ReadPatternDefinition(const char* keyword, std::string_view value, int verb
   if (comma != std::string_view::npos) ReadPartList(value.substr(comma + 1), keyword, entry);
 }
 
-// The definitions beside the line types: "order" and "filename". Returns
-// false when the key is neither.
+// Lines are classified by the own matcher wherever it takes the expression.
+void AddOwnMatcher(const FormatReading& reading, LineTypeEntry& entry) {
+  if (reading.matcher == MatcherChoice::kOwn && entry.pattern.compiled && entry.own == nullptr) {
+    entry.own = CompileRegexMatcher(entry.expanded);
+  }
+}
+
+// The definitions beside the line types: "order", "filename" and "misfit".
+// Returns false when the key is none of them.
 bool ReadOtherDefinition(std::string_view key, std::string_view value, FormatReading& reading,
                          LineTypeTable& table) {
+  if (NamesEqualIgnoringCase(key, "misfit")) {
+    ReadPatternDefinition("misfit", value, reading.verbosity, reading.misfitDefined,
+                          table.misfit);
+    AddOwnMatcher(reading, table.misfit);
+    return true;
+  }
   if (NamesEqualIgnoringCase(key, "filename")) {
     ReadPatternDefinition("filename", value, reading.verbosity, reading.fileNameDefined,
                           table.fileName);
@@ -184,11 +209,8 @@ void ReadDefinitionLine(char* line, FormatReading& reading, LineTypeTable& table
     LineTypeEntry& entry = table.types[type];
     ReadPatternDefinition(kLineTypeKeywords[type], value, reading.verbosity, reading.defined[type],
                           entry);
-    // Lines are classified by the own matcher wherever it takes the
-    // expression; the file-name expression stays with regexec.
-    if (reading.matcher == MatcherChoice::kOwn && entry.pattern.compiled && entry.own == nullptr) {
-      entry.own = CompileRegexMatcher(entry.expanded);
-    }
+    // The file-name expression stays with regexec.
+    AddOwnMatcher(reading, entry);
   } else if (!ReadOtherDefinition(key, value, reading, table)) {
     fprintf(stderr, "Unrecognised line type %.*s\n", static_cast<int>(key.size()), key.data());
   }
@@ -225,19 +247,27 @@ std::string ExpandFormatMacros(const std::string& expression) {
   return expanded;
 }
 
+namespace {
+
+bool CopyLineTypeEntry(const LineTypeEntry& source, LineTypeEntry& copy) {
+  std::copy(std::begin(source.parts), std::end(source.parts), std::begin(copy.parts));
+  if (!source.pattern.compiled || copy.pattern.compiled) return true;
+  if (regcomp(&copy.pattern.re, source.expanded.c_str(), REG_EXTENDED) != 0) return false;
+  copy.pattern.compiled = true;
+  copy.expanded = source.expanded;
+  if (source.own != nullptr) copy.own = CompileRegexMatcher(source.expanded);
+  return true;
+}
+
+}  // namespace
+
 bool CopyLineTypeTable(const LineTypeTable& from, LineTypeTable& into) {
   std::copy(std::begin(from.order), std::end(from.order), std::begin(into.order));
+  into.misfitAt = from.misfitAt;
   for (int type = 0; type < kLineTypeCount; ++type) {
-    const LineTypeEntry& source = from.types[type];
-    LineTypeEntry& copy = into.types[type];
-    std::copy(std::begin(source.parts), std::end(source.parts), std::begin(copy.parts));
-    if (!source.pattern.compiled || copy.pattern.compiled) continue;
-    if (regcomp(&copy.pattern.re, source.expanded.c_str(), REG_EXTENDED) != 0) return false;
-    copy.pattern.compiled = true;
-    copy.expanded = source.expanded;
-    if (source.own != nullptr) copy.own = CompileRegexMatcher(source.expanded);
+    if (!CopyLineTypeEntry(from.types[type], into.types[type])) return false;
   }
-  return true;
+  return CopyLineTypeEntry(from.misfit, into.misfit);
 }
 
 bool ReadLogFormatSpec(FILE* in, int verbosity, LineTypeTable& table, MatcherChoice matcher) {

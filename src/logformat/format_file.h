@@ -65,6 +65,13 @@ struct LineTypeTable {
   // A "filename" definition: matched against a log file's name, its date
   // part names the day of the file's lines before any date inside it.
   LineTypeEntry fileName;
+  // A "misfit" definition: a line of the client that no type of the format
+  // understands (an event in a language or shape it does not read). Such a
+  // line counts as unmatched instead of falling into a type whose shape it
+  // happens to have. Tried just before order[misfitAt]; not compiled when
+  // the format has none.
+  LineTypeEntry misfit;
+  int misfitAt = 0;
 };
 
 // The keyword of a line type or a line part, as the format file writes it.

@@ -142,6 +142,9 @@ int AffordableWorkers(const LineTypeTable& table, int requested) {
       pieces += EstimatePatternSize(entry.expanded, PatternSyntax::kExtended).pieces;
     }
   }
+  if (table.misfit.pattern.compiled) {
+    pieces += EstimatePatternSize(table.misfit.expanded, PatternSyntax::kExtended).pieces;
+  }
   uint64_t copyBytes = std::max<uint64_t>(pieces, 1) * kCopyBytesPerPiece;
   uint64_t copies = kCopiesBudgetBytes / copyBytes;
   // One worker matches with the table itself; the others need copies.

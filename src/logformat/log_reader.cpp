@@ -258,6 +258,7 @@ bool ConsumeBatch(const ByteSource& bytes, const LineBatch& batch, const LineTyp
     processedBytes += line.countedBytes;
     const char* text = batch.bytes.data() + line.offset;
     ++file.linesOfType[line.match.type];
+    if (line.match.misfit) ++file.misfits;
     if (line.match.type == kTypeNull) {
       if (config.verbosity > 0) fprintf(stderr, "Failed to parse \"%s\"\n", text);
       continue;

@@ -28,6 +28,8 @@ struct LogFileReading {
   // Lines by the type that matched them; kTypeNull counts the lines that no
   // type matched.
   uint64_t linesOfType[kLineTypeCount] = {};
+  // Of the unmatched lines, those the format's "misfit" definition matched.
+  uint64_t misfits = 0;
 };
 
 // Reads `bytes` to their end, adding every byte read to `processedBytes`.
