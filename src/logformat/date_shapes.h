@@ -39,3 +39,12 @@ DayNaming NameDayOfDate(std::string_view text, DateContext& context, std::string
 // "2012-03-01"), so that a calendar day met in both keeps one record.
 // Empty when `name` is in neither shape.
 void OtherDayName(std::string_view name, std::string& other);
+
+// The day a day name ("Www Mmm dd yyyy" or "yyyy-mm-dd") names, counted as
+// DayNumberOfDate counts (1 for 1 January 1970). False for a text in
+// neither shape.
+bool DayNumberOfDayName(std::string_view name, int64_t& dayNumber);
+
+// The name of day `dayNumber` in the shape of the day name `like`.
+// REQUIRES: DayNumberOfDayName(like) is true.
+void NameDayLike(std::string_view like, int64_t dayNumber, std::string& name);

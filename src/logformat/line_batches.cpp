@@ -114,7 +114,22 @@ static size_t BatchFootprint(const LineBatch& batch) {
   return batch.bytes.capacity() + batch.lines.capacity() * sizeof(BatchLine);
 }
 
-void ClassifyBatch(const LineTypeTable& table, LineBatch& batch) {
+static void RecodeBatch(const LineCharsets& charsets, LineBatch& batch) {
+  std::unique_ptr<LineRecoder, void (*)(LineRecoder*)> recoder(OpenLineRecoder(charsets),
+                                                               CloseLineRecoder);
+  for (BatchLine& line : batch.lines) {
+    std::string_view text(batch.bytes.data() + line.offset, line.length);
+    std::string_view utf8 = RecodeLine(*recoder, text);
+    if (utf8.data() == text.data()) continue;
+    line.offset = batch.bytes.size();
+    line.length = utf8.size();
+    batch.bytes.insert(batch.bytes.end(), utf8.begin(), utf8.end());
+    batch.bytes.push_back('\0');
+  }
+}
+
+void ClassifyBatch(const LineTypeTable& table, LineBatch& batch, const LineCharsets* charsets) {
+  if (charsets != nullptr) RecodeBatch(*charsets, batch);
   for (BatchLine& line : batch.lines) {
     line.match = ClassifyLine(table, batch.bytes.data() + line.offset);
   }
@@ -139,6 +154,7 @@ int AffordableWorkers(const LineTypeTable& table, int requested) {
 
 struct ParallelClassifier {
   std::vector<std::unique_ptr<LineTypeTable>> tables;  // copies for all workers but one
+  const LineCharsets* charsets = nullptr;  // what lines are made UTF-8 from, if anything
   BatchSource source;
   size_t maxInFlight = 0;       // batches read and not yet given back
   size_t maxBytesInFlight = 0;  // their memory, before the next read
@@ -195,11 +211,11 @@ bool ReadNextBatch(ParallelClassifier& c, std::unique_ptr<LineBatch>& batch, uin
 
 void ClassifyOwnBatch(ParallelClassifier& c, const LineTypeTable& table, LineBatch& batch) {
   if (batch.longestLine <= kLongLineBytes) {
-    ClassifyBatch(table, batch);
+    ClassifyBatch(table, batch, c.charsets);
     return;
   }
   std::lock_guard<std::mutex> one(c.longLines);
-  ClassifyBatch(table, batch);
+  ClassifyBatch(table, batch, c.charsets);
 }
 
 void ClassifyBatches(ParallelClassifier& c, const LineTypeTable& table) {
@@ -251,11 +267,13 @@ void StopParallelClassifier(ParallelClassifier* c) {
 }  // namespace
 
 std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallelClassifier(
-    const ByteSource& bytes, const LineTypeTable& table, int workers) {
+    const ByteSource& bytes, const LineTypeTable& table, int workers,
+    const LineCharsets* charsets) {
   if (workers < 2) return {nullptr, StopParallelClassifier};
   std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> c(new ParallelClassifier,
                                                                       StopParallelClassifier);
   c->source.bytes = bytes;
+  c->charsets = charsets;
   c->maxInFlight = static_cast<size_t>(workers) * 2;
   c->maxBytesInFlight = c->maxInFlight * kBatchShare;
   // The first worker matches with the table itself, which nothing else

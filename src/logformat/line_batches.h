@@ -12,6 +12,7 @@
 #include "logformat/byte_source.h"
 #include "logformat/classification.h"
 #include "logformat/format_file.h"
+#include "logformat/line_charsets.h"
 
 // One line of a batch: its text is zero-terminated in the batch's bytes,
 // newline and ANSI sequences removed.
@@ -49,8 +50,11 @@ struct BatchSource {
 constexpr size_t kBytesPerBatchLine = 32;
 void ReadBatch(BatchSource& source, size_t targetBytes, LineBatch& batch);
 
-// Classifies every line of a batch.
-void ClassifyBatch(const LineTypeTable& table, LineBatch& batch);
+// Classifies every line of a batch, first made UTF-8 when `charsets` is
+// given: a line that converting changes is written anew after the batch's
+// bytes, and its record points there.
+void ClassifyBatch(const LineTypeTable& table, LineBatch& batch,
+                   const LineCharsets* charsets = nullptr);
 
 // Lines longer than this are classified on one thread at a time: the
 // matcher's work tables grow with the line, several times its length.
@@ -75,9 +79,10 @@ struct ParallelClassifier;
 
 // Starts the workers on `bytes`; they stop when the returned handle goes.
 // Empty for fewer than two workers, or when the system starts no thread.
-// REQUIRES: what `bytes` reads from and `table` outlive the handle.
+// REQUIRES: what `bytes` reads from, `table` and `charsets` outlive the handle.
 std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallelClassifier(
-    const ByteSource& bytes, const LineTypeTable& table, int workers);
+    const ByteSource& bytes, const LineTypeTable& table, int workers,
+    const LineCharsets* charsets = nullptr);
 
 // The next batch in file order; it stays valid until the next call. Throws
 // std::bad_alloc when a worker ran out of memory.
