@@ -37,6 +37,13 @@ fi
 FLAGS=(-std=c++20 -O1 -g -fno-omit-frame-pointer -Wall -Wextra -Werror
        -fsanitize=address,undefined -fno-sanitize-recover=all -I"$ROOT/src" -I"$ROOT"
        -DFUZZ_SOURCE_DIR="\"$ROOT\"")
+# The compression libraries that are installed, as CMake would find them,
+# so that the whole run's harness reaches the decoders too.
+LIBS=()
+[ -f /usr/include/zlib.h ] && FLAGS+=(-DTALLYWICK_HAVE_ZLIB) && LIBS+=(-lz)
+[ -f /usr/include/bzlib.h ] && FLAGS+=(-DTALLYWICK_HAVE_BZIP2) && LIBS+=(-lbz2)
+[ -f /usr/include/lzma.h ] && FLAGS+=(-DTALLYWICK_HAVE_LZMA) && LIBS+=(-llzma)
+[ -f /usr/include/zstd.h ] && FLAGS+=(-DTALLYWICK_HAVE_ZSTD) && LIBS+=(-lzstd)
 
 # The program's own sources, compiled once with coverage for the fuzzer.
 mkdir -p "$BUILD/obj"
@@ -59,7 +66,7 @@ for harness in $HARNESSES; do
   binary="$BUILD/${harness}_fuzz"
   echo "Building $binary" >&2
   "$CXX" "${FLAGS[@]}" -fsanitize=fuzzer -o "$binary.new" "fuzz/${harness}_fuzz.cpp" \
-    "${objects[@]}" -pthread
+    "${objects[@]}" "${LIBS[@]}" -pthread
   mv -f "$binary.new" "$binary"  # a harness that is running keeps its old file
 done
 [ "$SECONDS_EACH" = 0 ] && exit 0

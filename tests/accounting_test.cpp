@@ -177,6 +177,24 @@ TEST(AddTextStatisticsTest, LettersShoutsAndQuestions) {
   std::string printable;
   for (int c = 32; c < 127; ++c) printable += static_cast<char>(c);
   EXPECT_EQ(TextCounts(printable).letters, 94);
+
+  // Texts made UTF-8 count every character beyond ASCII as one letter.
+  struct Utf8Case {
+    const char* text;
+    int64_t letters;
+  };
+  const Utf8Case utf8Cases[] = {
+      {"gr\xc3\xbc\xc3\x9f" "e", 5},           // two bytes each: one letter each
+      {"\xe2\x82\xac 5", 2},                   // three bytes
+      {"\xf0\x9f\x98\x80!", 2},                // four bytes
+      {"\xe6\x97\xa5\xe6\x9c\xac hi", 4},
+      {"plain ascii", 10},                     // as in bytes
+  };
+  for (const Utf8Case& c : utf8Cases) {
+    NickRecord nick;
+    AddTextStatistics(nick, c.text, "\n\n", 0, true);
+    EXPECT_EQ(nick.letters, c.letters) << c.text;
+  }
 }
 
 TEST(AddTextStatisticsTest, QuestionFlagIsOnlySetHere) {

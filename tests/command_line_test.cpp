@@ -785,6 +785,58 @@ TEST(ProgramRun, AnUnreadableLogIsSkippedAndTheOthersCount) {
       "");
 }
 
+TEST(ProgramRun, LinesInMixedEncodingsAreShownInThePagesCharset) {
+  struct Case {
+    const char* settings;  // the character-set keys
+    const char* message;   // the bytes of the logged message
+    const char* shown;     // what the page holds for it
+  };
+  const char* const kMixed = "log_charset=utf-8\nlog_charset_fallback=cp1252\n";
+  const std::string kMixedLatin1 = std::string(kMixed) + "charset=iso-8859-1\n";
+  const Case cases[] = {
+      // Valid UTF-8 is kept; anything else is read as CP1252.
+      {kMixed, "caf\xc3\xa9 \xe2\x82\xac", "caf\xc3\xa9 \xe2\x82\xac"},
+      {kMixed, "caf\xe9 \x80", "caf\xc3\xa9 \xe2\x82\xac"},
+      {kMixed, "\xe6\x97\xa5\xe6\x9c\xac", "\xe6\x97\xa5\xe6\x9c\xac"},
+      // A CP1252 byte that names no character: U+FFFD.
+      {kMixed, "odd \x81 byte", "odd \xef\xbf\xbd byte"},
+      // A Latin-1 page: what it holds as its bytes, the rest as references.
+      {kMixedLatin1.c_str(), "caf\xc3\xa9 \xe2\x82\xac", "caf\xe9 &#8364;"},
+      {kMixedLatin1.c_str(), "caf\xe9 \x80", "caf\xe9 &#8364;"},
+      {kMixedLatin1.c_str(), "\xe6\x97\xa5\xe6\x9c\xac", "&#26085;&#26412;"},
+      // Without a fallback, what is not UTF-8 becomes U+FFFD.
+      {"log_charset=utf-8\ncharset=iso-8859-1\n", "caf\xe9!", "caf&#65533;!"},
+      // Latin-1 logs on a UTF-8 page.
+      {"log_charset=iso-8859-1\ncharset=UTF-8\n", "caf\xe9", "caf\xc3\xa9"},
+      // Without the keys, bytes pass as they are.
+      {"", "caf\xe9 \xe2\x82\xac", "caf\xe9 \xe2\x82\xac"},
+      {"charset=iso-8859-1\n", "caf\xc3\xa9", "caf\xc3\xa9"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(test_support::Visible(std::string(c.settings) + c.message));
+    Workspace work;
+    work.Add("charsets.conf", c.settings);
+    work.Add("mixed.log", std::string("10:00 <amy> ") + c.message + "\n");
+    RunResult run = RunIn(work, {"-p", "format.txt", "-r", "charsets.conf", "-o", "out.html",
+                                 "mixed.log"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string page = ReadFile(work / "out.html");
+    // The random line of the page shows the one logged line whole.
+    EXPECT_NE(page.find(std::string("amy&gt; ") + c.shown + "</i>"), std::string::npos)
+        << test_support::Visible(page.substr(page.find("amy"), 600));
+  }
+  // Unknown sets end the run before any log is read.
+  Workspace work;
+  work.Add("bad.conf", "log_charset=no-such-set\n");
+  RunResult bad = RunIn(work, {"-p", "format.txt", "-r", "bad.conf", "-o", "out.html", "channel.log"});
+  EXPECT_EQ(bad.status, 255);
+  EXPECT_EQ(bad.err, "Unknown character set \"no-such-set\" in log_charset\n");
+  work.Add("bad.conf", "log_charset=utf-8\ncharset=no-such-set\n");
+  bad = RunIn(work, {"-p", "format.txt", "-r", "bad.conf", "-o", "out.html", "channel.log"});
+  EXPECT_EQ(bad.status, 255);
+  EXPECT_EQ(bad.err, "Unknown character set \"no-such-set\" in charset\n");
+}
+
 TEST(ProgramRun, AnOutputThatCannotBeOpenedEndsWith255) {
   Workspace work;
   RunResult run = RunIn(work, {"-p", "format.txt", "-o", "no/such/folder/out.html", "channel.log"});

@@ -287,6 +287,10 @@ TEST(HostileInput, SettingsOverEveryCapacityAreCut) {
   for (const SettingEntry& entry : defaults.entries) {
     std::string key = entry.key;
     if (key == "users") continue;  // names a file that must exist; see the users file's tests
+    // Character sets and time zones are names the run looks up: one it does
+    // not know ends the run (ProgramRun and LogReader tests), and none is
+    // written on the page.
+    if (key.starts_with("log_") || key == "page_timezone") continue;
     char fill = letter++;
     if (key == "max_quote_len") fill = '1';
     if (key == "min_quote_len") fill = '0';

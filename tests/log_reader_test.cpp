@@ -4,16 +4,31 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "logformat/compressed_input.h"
 #include "logformat/date_shapes.h"
 #include "logformat/format_file.h"
 #include "logformat/classification.h"
 #include "run_binary.h"
 #include "stats/tables.h"
+
+#ifdef TALLYWICK_HAVE_ZLIB
+#include <zlib.h>
+#endif
+#ifdef TALLYWICK_HAVE_BZIP2
+#include <bzlib.h>
+#endif
+#ifdef TALLYWICK_HAVE_LZMA
+#include <lzma.h>
+#endif
+#ifdef TALLYWICK_HAVE_ZSTD
+#include <zstd.h>
+#endif
 
 namespace {
 
@@ -85,11 +100,37 @@ class LogReader : public ::testing::Test {
     StderrCapture capture;
     file_ = LogFileReading();
     file_.name = fileName_;
+    file_.zones = zones_;
     bool ok = ParseLogFile(FileByteSource(in, fileName_), *table_, config_, bytes_, store_, workers_, &file_);
     errors_ = capture.Text();
     capture.Restore();
     fclose(in);
     lastLog_ = log;
+    return ok;
+  }
+
+  // Reads `bytes` as the log file `name` is read by the program: told
+  // compressed or not by its content. False when reading failed or the
+  // build cannot read its kind.
+  bool ParseInput(const std::string& bytes, const std::string& name) {
+    FILE* in = StreamOf(bytes);
+    if (in == nullptr) {
+      ADD_FAILURE() << "tmpfile failed";
+      return false;
+    }
+    LogInput input;
+    bool opened = OpenLogInput(in, name, input);
+    bool ok = false;
+    StderrCapture capture;
+    if (opened) {
+      file_ = LogFileReading();
+      file_.name = NameWithoutCompressionSuffix(name, input.compression);
+      ok = ParseLogFile(LogInputByteSource(input), *table_, config_, bytes_, store_, workers_,
+                        &file_);
+    }
+    errors_ = capture.Text();
+    capture.Restore();
+    fclose(in);
     return ok;
   }
 
@@ -158,6 +199,7 @@ class LogReader : public ::testing::Test {
   uint64_t bytes_ = 0;
   std::string errors_;
   std::string fileName_;  // the name the log is read under; empty for standard input
+  const ZoneShift* zones_ = nullptr;  // the clocks lines are moved between, if any
   LogFileReading file_;   // what the reader told of the last log
 };
 
@@ -721,6 +763,305 @@ TEST_F(LogReader, AFileNameDatesTheLinesBeforeTheFirstDateInside) {
     EXPECT_EQ(Day("2017-01-01").lines, 1) << c.fileName;
     EXPECT_NE(FindDay(store_.days, UNDATED, 0), nullptr);  // it exists all the same
   }
+}
+
+// `text` compressed in `kind` by its own library; empty when the build
+// lacks it.
+std::string Compressed(Compression kind, [[maybe_unused]] const std::string& text) {
+  std::string out;
+  switch (kind) {
+#ifdef TALLYWICK_HAVE_ZLIB
+    case Compression::kGzip: {
+      z_stream z{};
+      if (deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) break;
+      out.resize(deflateBound(&z, text.size()) + 64);
+      z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+      z.avail_in = static_cast<uInt>(text.size());
+      z.next_out = reinterpret_cast<Bytef*>(out.data());
+      z.avail_out = static_cast<uInt>(out.size());
+      EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+      out.resize(z.total_out);
+      deflateEnd(&z);
+      break;
+    }
+#endif
+#ifdef TALLYWICK_HAVE_BZIP2
+    case Compression::kBzip2: {
+      unsigned size = static_cast<unsigned>(text.size() + text.size() / 50 + 1024);
+      out.resize(size);
+      // Blocks of 100 kB, so that a long text makes several.
+      EXPECT_EQ(BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char*>(text.data()),
+                                         static_cast<unsigned>(text.size()), 1, 0, 0),
+                BZ_OK);
+      out.resize(size);
+      break;
+    }
+#endif
+#ifdef TALLYWICK_HAVE_LZMA
+    case Compression::kXz: {
+      size_t used = 0;
+      out.resize(lzma_stream_buffer_bound(text.size()));
+      EXPECT_EQ(lzma_easy_buffer_encode(6, LZMA_CHECK_CRC64, nullptr,
+                                        reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                                        reinterpret_cast<uint8_t*>(out.data()), &used, out.size()),
+                LZMA_OK);
+      out.resize(used);
+      break;
+    }
+#endif
+#ifdef TALLYWICK_HAVE_ZSTD
+    case Compression::kZstd: {
+      ZSTD_CCtx* context = ZSTD_createCCtx();
+      ZSTD_CCtx_setParameter(context, ZSTD_c_checksumFlag, 1);
+      out.resize(ZSTD_compressBound(text.size()));
+      size_t size = ZSTD_compress2(context, out.data(), out.size(), text.data(), text.size());
+      EXPECT_FALSE(ZSTD_isError(size));
+      out.resize(ZSTD_isError(size) ? 0 : size);
+      ZSTD_freeCCtx(context);
+      break;
+    }
+#endif
+    default:
+      break;
+  }
+  return out;
+}
+
+TEST_F(LogReader, ReadsCompressedLogsByTheirContent) {
+  // Lines that differ, so that the compressed data is long enough for
+  // several blocks of every kind and a cut falls well inside it.
+  std::string log;
+  for (int i = 0; i < 6000; ++i) {
+    log += "<amy> line " + std::to_string(i * 7919 % 100003) + " of a long log, " +
+           std::to_string(i) + "\n";
+  }
+  UseFormat(DatedFormat("filename=([0-9]{4}-[0-9]{2}-[0-9]{2})\\.log$,date\n"));
+  enum class Damage { kNone, kTwoMembers, kTruncated, kCorrupt };
+  struct Case {
+    Compression kind;
+    Damage damage;
+    const char* name;
+    const char* error;  // what the message says after the name; "" for none
+    const char* day;    // the day the lines are credited to
+  };
+  const Case cases[] = {
+      {Compression::kGzip, Damage::kNone, "2016-06-01.log.gz", "", "2016-06-01"},
+      {Compression::kBzip2, Damage::kNone, "2016-06-02.log.bz2", "", "2016-06-02"},
+      {Compression::kXz, Damage::kNone, "2016-06-03.log.xz", "", "2016-06-03"},
+      {Compression::kZstd, Damage::kNone, "2016-06-04.log.zst", "", "2016-06-04"},
+      // The content decides, not the name; a name without a suffix keeps its date.
+      {Compression::kGzip, Damage::kNone, "2016-06-05.log", "", "2016-06-05"},
+      {Compression::kGzip, Damage::kNone, "", "", UNDATED},  // standard input
+      {Compression::kGzip, Damage::kTwoMembers, "a.gz", "", UNDATED},
+      {Compression::kBzip2, Damage::kTwoMembers, "a.bz2", "", UNDATED},
+      {Compression::kXz, Damage::kTwoMembers, "a.xz", "", UNDATED},
+      {Compression::kZstd, Damage::kTwoMembers, "a.zst", "", UNDATED},
+      {Compression::kGzip, Damage::kTruncated, "t.gz", "truncated gzip data", UNDATED},
+      {Compression::kBzip2, Damage::kTruncated, "t.bz2", "truncated bzip2 data", UNDATED},
+      {Compression::kXz, Damage::kTruncated, "t.xz", "truncated xz data", UNDATED},
+      {Compression::kZstd, Damage::kTruncated, "t.zst", "truncated zstd data", UNDATED},
+      {Compression::kGzip, Damage::kCorrupt, "c.gz", "corrupt gzip data", UNDATED},
+      {Compression::kBzip2, Damage::kCorrupt, "c.bz2", "corrupt bzip2 data", UNDATED},
+      {Compression::kXz, Damage::kCorrupt, "c.xz", "corrupt xz data", UNDATED},
+      {Compression::kZstd, Damage::kCorrupt, "c.zst", "corrupt zstd data", UNDATED},
+  };
+  std::string missing;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!CompressionBuiltIn(c.kind)) {
+      if (missing.find(CompressionName(c.kind)) == std::string::npos) {
+        missing += std::string(" ") + CompressionName(c.kind);
+      }
+      continue;
+    }
+    std::string bytes = Compressed(c.kind, log);
+    ASSERT_FALSE(bytes.empty());
+    uint64_t expected = 6000;
+    if (c.damage == Damage::kTwoMembers) {
+      bytes += bytes;
+      expected = 12000;
+    } else if (c.damage == Damage::kTruncated) {
+      bytes.resize(bytes.size() * 3 / 4);
+    } else if (c.damage == Damage::kCorrupt) {
+      for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 16; ++i) bytes[i] ^= 0x55;
+    }
+    Reset();
+    bool ok = ParseInput(bytes, c.name);
+    uint64_t lines = FindNick(store_.nicks, "amy") ? Nick("amy").lines : 0;
+    if (*c.error == '\0') {
+      EXPECT_TRUE(ok) << errors_;
+      EXPECT_EQ(errors_, "");
+      EXPECT_EQ(lines, expected);
+      EXPECT_EQ(Day(c.day).lines, static_cast<int64_t>(expected));
+      EXPECT_EQ(bytes_, log.size() * (expected / 6000));
+      continue;
+    }
+    // A read error naming the input and the reason; the lines before the
+    // damage count.
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(errors_.rfind(std::string("fgets: ") + c.name + ": " + c.error, 0), 0u) << errors_;
+    EXPECT_LT(lines, expected);
+    if (c.damage == Damage::kTruncated) {
+      EXPECT_GT(lines, 0u);
+    }
+  }
+  if (!missing.empty()) GTEST_SKIP() << "built without support for:" << missing;
+}
+
+TEST_F(LogReader, TellsCompressionByTheMagicBytes) {
+  const Compression kinds[] = {Compression::kGzip, Compression::kBzip2, Compression::kXz,
+                               Compression::kZstd};
+  const char* magics[] = {"\x1f\x8b\x08", "BZh9", "\xfd" "7zXZ", "\x28\xb5\x2f\xfd"};
+  for (size_t i = 0; i < std::size(kinds); ++i) {
+    FILE* in = StreamOf(std::string(magics[i]) + std::string("\0\0\0\0", 4));
+    ASSERT_NE(in, nullptr);
+    LogInput input;
+    bool opened = OpenLogInput(in, "x", input);
+    fclose(in);
+    EXPECT_EQ(input.compression, kinds[i]);
+    // Refused, before any byte is handed out, when the build lacks the kind.
+    EXPECT_EQ(opened, CompressionBuiltIn(kinds[i]));
+  }
+  // "BZh" without a block size is text.
+  FILE* in = StreamOf("BZhello\n");
+  LogInput input;
+  EXPECT_TRUE(OpenLogInput(in, "x", input));
+  fclose(in);
+  EXPECT_EQ(input.compression, Compression::kNone);
+}
+
+TEST(CompressedLogRun, StandardInputADailyNameAndADamagedFileThroughTheProgram) {
+  if (!CompressionBuiltIn(Compression::kGzip)) {
+    // The program says what it lacks and skips the file.
+    test_support::TempDir dir;
+    test_support::WriteFile(dir / "format.txt", test_support::kFormat);
+    test_support::WriteFile(dir / "old.log.gz", std::string("\x1f\x8b\x08\0\0\0\0\0", 8));
+    test_support::RunOptions options;
+    options.workDir = dir.path.string();
+    auto run = test_support::RunProgram(TALLYWICK_BINARY,
+                                        {"-p", "format.txt", "-o", "out.html", "old.log.gz"}, options);
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.err,
+              "old.log.gz is gzip-compressed, and this tallywick was built without gzip support "
+              "(zlib)\nNo logs parsed. Nothing to output");
+    GTEST_SKIP() << "built without gzip support (zlib): compressed runs not tried";
+  }
+  using test_support::ReadFile;
+  using test_support::RunOptions;
+  using test_support::RunProgram;
+  using test_support::WriteFile;
+  test_support::TempDir dir;
+  const std::string log =
+      "10:00 <quillon> good morning\n"
+      "11:00 <marrowby> a second line\n"
+      "--- Day changed Tue Mar 05 2002\n"
+      "09:00 <quillon> the next day\n";
+  WriteFile(dir / "format.txt", std::string("filename=^([0-9]{4}-[0-9]{2}-[0-9]{2})\\.log$,date\n") +
+                                    test_support::kFormat);
+  WriteFile(dir / "2002-03-04.log", log);
+  WriteFile(dir / "2002-03-04.log.gz", Compressed(Compression::kGzip, log));
+  auto run = [&](const std::vector<std::string>& args, RunOptions options) {
+    options.workDir = dir.path.string();
+    return RunProgram(TALLYWICK_BINARY, args, options);
+  };
+  // The plain daily file and its rotated copy give the same page: the date
+  // comes from the name without ".gz".
+  ASSERT_EQ(run({"-p", "format.txt", "-o", "plain.html", "2002-03-04.log"}, RunOptions()).status, 0);
+  auto gz = run({"-p", "format.txt", "-o", "gz.html", "2002-03-04.log.gz"}, RunOptions());
+  EXPECT_EQ(gz.status, 0) << gz.err;
+  std::string plain = ReadFile(dir / "plain.html");
+  EXPECT_NE(plain.find("2002-03-04"), std::string::npos);
+  EXPECT_EQ(test_support::FirstDifference(plain, ReadFile(dir / "gz.html")), "");
+  // Standard input is told compressed by its content too; it has no name.
+  RunOptions fromStdin;
+  fromStdin.stdinText = Compressed(Compression::kGzip, log);
+  auto piped = run({"-p", "format.txt", "-o", "stdin.html", "-"}, fromStdin);
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  std::string stdinPage = ReadFile(dir / "stdin.html");
+  EXPECT_NE(stdinPage.find("quillon"), std::string::npos);
+  EXPECT_EQ(stdinPage.find("2002-03-04"), std::string::npos);
+  // A truncated file is a read error: the file and the reason, status 255.
+  std::string cut = Compressed(Compression::kGzip, log);
+  cut.resize(cut.size() - 12);
+  WriteFile(dir / "cut.log.gz", cut);
+  auto damaged = run({"-p", "format.txt", "-o", "cut.html", "cut.log.gz"}, RunOptions());
+  EXPECT_EQ(damaged.status, 255);
+  EXPECT_EQ(damaged.err, "fgets: cut.log.gz: truncated gzip data (the file ends inside it)\n");
+  EXPECT_FALSE(test_support::FileExists(dir / "cut.html"));
+  fromStdin.stdinText = cut;
+  auto damagedStdin = run({"-p", "format.txt", "-o", "cut.html", "-"}, fromStdin);
+  EXPECT_EQ(damagedStdin.status, 255);
+  EXPECT_EQ(damagedStdin.err,
+            "fgets: standard input: truncated gzip data (the file ends inside it)\n");
+}
+
+TEST_F(LogReader, MovesLinesFromTheLoggersZoneToThePages) {
+  std::string format = DatedFormat("");
+  size_t text = format.find("text=");
+  format.replace(text, format.find('\n', text) - text,
+                 "text=^\\[([0-9]+:[0-9]+)] <([^>]*)> (.*)$,time,nick,string");
+  UseFormat(format);
+  constexpr int64_t kSummer = 1719835200;  // 2024-07-01 12:00 UTC
+  constexpr int64_t kWinter = 1705320000;  // 2024-01-15 12:00 UTC
+  struct Case {
+    const char* logZone;
+    const char* pageZone;
+    const char* date;  // the "=== " line before the line; "" for none
+    const char* time;
+    int64_t reference;    // the instant that moves lines of unknown day
+    const char* day;      // where the line lands
+    int hour;
+  };
+  const Case cases[] = {
+      // Across midnight, in summer and in winter time.
+      {"UTC", "Europe/Berlin", "2024-07-01", "23:30", kSummer, "2024-07-02", 1},
+      {"UTC", "Europe/Berlin", "2024-01-15", "23:30", kSummer, "2024-01-16", 0},
+      {"America/New_York", "UTC", "Mon Jul 01 2024", "21:00", kSummer, "Tue Jul 02 2024", 1},
+      {"Europe/Berlin", "UTC", "2024-01-01", "00:30", kSummer, "2023-12-31", 23},
+      {"UTC", "America/New_York", "Sun Mar 01 2020", "02:00", kSummer, "Sat Feb 29 2020", 21},
+      // Across a daylight-saving change: Berlin moves its clocks at 01:00 UTC.
+      {"UTC", "Europe/Berlin", "2024-03-31", "00:59", kSummer, "2024-03-31", 1},
+      {"UTC", "Europe/Berlin", "2024-03-31", "01:00", kSummer, "2024-03-31", 3},
+      {"UTC", "Europe/Berlin", "2024-10-27", "00:59", kSummer, "2024-10-27", 2},
+      {"UTC", "Europe/Berlin", "2024-10-27", "01:00", kSummer, "2024-10-27", 2},
+      // New York is on summer time three weeks before Berlin.
+      {"America/New_York", "Europe/Berlin", "2024-03-20", "20:00", kSummer, "2024-03-21", 1},
+      // Half an hour: the minutes count.
+      {"Asia/Kolkata", "UTC", "2024-07-01", "05:15", kSummer, "2024-06-30", 23},
+      {"Asia/Kolkata", "UTC", "2024-07-01", "05:45", kSummer, "2024-07-01", 0},
+      // Unknown day: the hour moves by the offsets at the reference time,
+      // around the clock, and the day stays.
+      {"UTC", "Europe/Berlin", "", "23:30", kSummer, UNDATED, 1},
+      {"UTC", "Europe/Berlin", "", "23:30", kWinter, UNDATED, 0},
+      {"America/New_York", "UTC", "", "22:00", kWinter, UNDATED, 3},
+      // A day text that names no calendar day is an unknown day too.
+      {"UTC", "Europe/Berlin", "day one", "23:30", kSummer, "day one", 1},
+      {"UTC", "UTC", "2024-07-01", "23:30", kSummer, "2024-07-01", 23},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.logZone) + " -> " + c.pageZone + " " + c.date + " " + c.time);
+    ZoneShift zones;
+    std::string error;
+    if (!LoadZone(c.logZone, zones.log, error) || !LoadZone(c.pageZone, zones.page, error)) {
+      GTEST_SKIP() << "the system's zone files are missing (Debian's tzdata): " << error;
+    }
+    zones.referenceTime = c.reference;
+    zones_ = &zones;
+    Reset();
+    std::string log = *c.date ? std::string("=== ") + c.date + "\n" : "";
+    ASSERT_TRUE(Parse(log + "[" + c.time + "] <amy> hello\n")) << errors_;
+    EXPECT_EQ(Day(c.day).lines, 1);
+    EXPECT_EQ(Day(c.day).hours[c.hour], 1);
+    EXPECT_EQ(Nick("amy").textLines[c.hour / 6], 1);
+  }
+  zones_ = nullptr;
+  // A name that is no zone, or that tries to leave the zone folder.
+  ZoneRules zone;
+  std::string error;
+  EXPECT_FALSE(LoadZone("Mars/Olympus_Mons", zone, error));
+  EXPECT_EQ(error, "no such time zone");
+  EXPECT_FALSE(LoadZone("../../etc/passwd", zone, error));
+  EXPECT_FALSE(LoadZone("/etc/passwd", zone, error));
 }
 
 TEST_F(LogReader, TellsTheLinesOfEachTypeAndTheUnmatched) {

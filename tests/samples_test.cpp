@@ -108,6 +108,16 @@ TEST(QuoteSample, KeepsOnlyTextsWithinTheLengthLimits) {
   OfferQuote(unlimited, "x", QuoteLimits{2, -1});
   EXPECT_EQ(unlimited.count, 1);
 
+  // In characters: "\xc3\xa9" is one, so "\xc3\xa9" alone is too short and
+  // three of them (six bytes) fit a limit of 3.
+  QuoteSample characters;
+  OfferQuote(characters, "\xc3\xa9", QuoteLimits{2, 3, true});
+  EXPECT_EQ(characters.count, 0);
+  OfferQuote(characters, "\xc3\xa9\xc3\xa9\xc3\xa9", QuoteLimits{2, 3, true});
+  EXPECT_EQ(characters.count, 1);
+  OfferQuote(characters, "\xc3\xa9\xc3\xa9\xc3\xa9", QuoteLimits{2, 3, false});  // six bytes
+  EXPECT_EQ(characters.count, 1);
+
   QuoteSample empty;
   OfferQuote(empty, "", QuoteLimits{0, 0});
   EXPECT_EQ(empty.count, 1);

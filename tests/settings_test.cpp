@@ -57,6 +57,12 @@ TEST(Settings, DefaultsAndCapacitiesInTableOrder) {
       {"charset", 30, ""},
       {"page_layout", 9, "classic"},
       {"users", 199, ""},
+      // The logs' character sets and time zones: empty leaves bytes and
+      // clocks as they are.
+      {"log_charset", 30, ""},
+      {"log_charset_fallback", 30, ""},
+      {"log_timezone", 64, ""},
+      {"page_timezone", 64, ""},
   };
   Settings settings = DefaultSettings();
   ASSERT_EQ(settings.entries.size(), std::size(expected));

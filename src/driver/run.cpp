@@ -11,8 +11,10 @@
 #include <unistd.h>
 
 #include "driver/help.h"
+#include "driver/page_charset.h"
 #include "driver/page_output.h"
 #include "driver/users_file.h"
+#include "logformat/compressed_input.h"
 #include "logformat/log_reader.h"
 #include "logformat/pattern_size.h"
 #include "report/modern_page.h"
@@ -146,6 +148,57 @@ bool PrepareAccounting(RunState& state) {
   return true;
 }
 
+// Takes the character sets of log_charset and log_charset_fallback, when
+// the first is set: lines are then made UTF-8 and count in characters.
+// False, with a message, for a set iconv does not know, the page's
+// included.
+bool PrepareCharsets(RunState& state) {
+  const std::string& main = SettingValue(state.settings, SettingKey::kLogCharset);
+  if (main.empty()) return true;
+  state.charsets.main = main;
+  state.charsets.fallback = SettingValue(state.settings, SettingKey::kLogCharsetFallback);
+  std::string unknown;
+  if (!CheckLineCharsets(state.charsets, unknown)) {
+    fprintf(stderr, "Unknown character set \"%s\" in %s\n", unknown.c_str(),
+            unknown == main ? "log_charset" : "log_charset_fallback");
+    return false;
+  }
+  const std::string& page = SettingValue(state.settings, SettingKey::kCharset);
+  if (!page.empty() && !IsUtf8Name(page) && !CanWritePageIn(page)) {
+    fprintf(stderr, "Unknown character set \"%s\" in charset\n", page.c_str());
+    return false;
+  }
+  state.recodeLines = true;
+  state.accounting.countCharacters = true;
+  state.accounting.quoteLimits.inCharacters = true;
+  return true;
+}
+
+// Loads the zones that log_timezone and page_timezone name, when either
+// does; the other is then UTC. False, with a message, for a name that is no
+// zone of the system's.
+bool PrepareTimeZones(RunState& state) {
+  const std::string& logZone = SettingValue(state.settings, SettingKey::kLogTimezone);
+  const std::string& pageZone = SettingValue(state.settings, SettingKey::kPageTimezone);
+  if (logZone.empty() && pageZone.empty()) return true;
+  struct {
+    const std::string& name;
+    const char* key;
+    ZoneRules& into;
+  } zones[] = {{logZone, "log_timezone", state.zones.log}, {pageZone, "page_timezone", state.zones.page}};
+  for (auto& zone : zones) {
+    std::string error;
+    if (!LoadZone(zone.name.empty() ? "UTC" : zone.name, zone.into, error)) {
+      fprintf(stderr, "Unknown time zone \"%s\" in %s: %s\n", zone.name.c_str(), zone.key,
+              error.c_str());
+      return false;
+    }
+  }
+  state.zones.referenceTime = static_cast<int64_t>(state.startTime);
+  state.shiftZones = true;
+  return true;
+}
+
 // A format that matches few of a file's lines is the likeliest reason for
 // an empty page, so it is said at any verbosity.
 void WarnWhenTheFormatDoesNotFit(const LogFileReading& file, const std::string& operand) {
@@ -171,9 +224,22 @@ bool ReadLogFiles(RunState& state) {
       fprintf(skipMessages, "Error opening %s, skipping file\n", operand.c_str());
       continue;
     }
+    LogInput input;
+    if (!OpenLogInput(in, isStdin ? "standard input" : operand, input)) {
+      // A compressed log this build cannot read is skipped like one that
+      // cannot be opened, with the reason.
+      fprintf(stderr, "%s is %s-compressed, and this tallywick was built without %s support (%s)\n",
+              input.name.c_str(), CompressionName(input.compression),
+              CompressionName(input.compression), CompressionLibrary(input.compression));
+      if (!isStdin) fclose(in);
+      continue;
+    }
     LogFileReading file;
-    if (!isStdin) file.name = operand;
-    bool ok = ParseLogFile(FileByteSource(in, operand), state.format, state.accounting,
+    if (state.shiftZones) file.zones = &state.zones;
+    if (state.recodeLines) file.charsets = &state.charsets;
+    // A rotated file's name dates its lines as the plain file's name did.
+    if (!isStdin) file.name = NameWithoutCompressionSuffix(operand, input.compression);
+    bool ok = ParseLogFile(LogInputByteSource(input), state.format, state.accounting,
                            state.processedBytes, state.store, state.classifyWorkers, &file,
                            pool.get());
     // Standard input stays open: a second "-" then reads it at its end, an
@@ -283,7 +349,18 @@ int WritePage(RunState& state) {
     return kExitFatal;
   }
   UnfinishedPageGuard guard{output};
-  const PageStyle style = PageStyleFromSettings(state.settings);
+  PageStyle style = PageStyleFromSettings(state.settings);
+  // Texts read in their character sets are UTF-8: the page says so, or is
+  // written in the set it names.
+  FILE* page = output.stream;
+  if (state.recodeLines && style.charset.empty()) style.charset = "utf-8";
+  if (state.recodeLines && !IsUtf8Name(style.charset)) {
+    page = OpenRecodingStream(output.stream, style.charset);
+    if (page == nullptr) {
+      perror("iconv_open");
+      return kExitFatal;
+    }
+  }
   PageContext context;
   context.style = &style;
   context.startTime = state.startTime;
@@ -294,10 +371,13 @@ int WritePage(RunState& state) {
   const PageFacts facts =
       GatherPageFacts(store, undatedName, state.accounting.statWord, state.verbosity);
   if (style.layout == PageLayout::kModern) {
-    WriteModernPage(output.stream, context, store, facts);
+    WriteModernPage(page, context, store, facts);
   } else {
-    WriteReportPage(output.stream, context, store, facts);
+    WriteReportPage(page, context, store, facts);
   }
+  // A failed write through the converting stream leaves its mark on the
+  // page's own stream, which FinishPageOutput reports.
+  if (page != output.stream) fclose(page);
   if (state.verbosity > 0) {
     fprintf(stderr, "Done (Parsed %i files)\n", state.parsedFiles);
     ReportLinesOfEachType(state);
@@ -449,6 +529,8 @@ int RunPhases(const std::vector<std::string>& args) {
   }
   if (!PrepareAccounting(state)) return kExitFatal;
   if (!LoadUsersFile(state)) return kExitFatal;
+  if (!PrepareTimeZones(state)) return kExitFatal;
+  if (!PrepareCharsets(state)) return kExitFatal;
   if (!PagePathIsSafe(state)) return kExitFatal;
   if (!ReadLogFiles(state)) return kExitFatal;
   RemoveBotRecords(state.store);

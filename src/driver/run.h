@@ -9,6 +9,8 @@
 #include "driver/exit_status.h"
 #include "driver/settings.h"
 #include "logformat/format_file.h"
+#include "logformat/line_charsets.h"
+#include "logformat/time_zones.h"
 #include "stats/accounting.h"
 #include "stats/samples.h"
 
@@ -44,6 +46,14 @@ struct RunState {
   // type), and the unmatched ones that were misfits; summed up at -v.
   uint64_t linesOfType[kLineTypeCount] = {};
   uint64_t misfitLines = 0;
+
+  // The character sets log lines are made UTF-8 from, when log_charset is set.
+  bool recodeLines = false;
+  LineCharsets charsets;
+
+  // The logger's and the page's time zones, when the settings name either.
+  bool shiftZones = false;
+  ZoneShift zones;
 
   int classifyWorkers = 1;  // threads that classify log lines
   MatcherChoice matcher = MatcherChoice::kOwn;

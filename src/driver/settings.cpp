@@ -48,6 +48,10 @@ constexpr SettingSpec kSettingTable[] = {
     {SettingKey::kCharset, "charset", 30, ""},
     {SettingKey::kPageLayout, "page_layout", 9, "classic"},
     {SettingKey::kUsers, "users", 199, ""},
+    {SettingKey::kLogCharset, "log_charset", 30, ""},
+    {SettingKey::kLogCharsetFallback, "log_charset_fallback", 30, ""},
+    {SettingKey::kLogTimezone, "log_timezone", 64, ""},
+    {SettingKey::kPageTimezone, "page_timezone", 64, ""},
 };
 
 constexpr size_t kSettingCount = static_cast<size_t>(SettingKey::kCount);

@@ -41,6 +41,10 @@ enum class SettingKey {
   kCharset,
   kPageLayout,
   kUsers,
+  kLogCharset,
+  kLogCharsetFallback,
+  kLogTimezone,
+  kPageTimezone,
   kCount  // the number of keys, not a key
 };
 

@@ -13,6 +13,10 @@ struct ByteSource {
   // read: 0 at the end of the bytes, and on a read error, which it reports
   // by setting `error` to the error's errno.
   size_t (*read)(void* handle, char* buffer, size_t capacity, int& error) = nullptr;
+  // Why reading stopped, when the bytes themselves were at fault rather
+  // than the system (a damaged compressed file): a text for the message,
+  // or null when errno's text tells it. May be null.
+  const char* (*failure)(void* handle) = nullptr;
   void* handle = nullptr;
   std::string name;  // what messages about the source call it
 };

@@ -269,3 +269,35 @@ void DayNameTwins(std::string_view name, std::vector<std::string>& twins) {
     if (twin != name) twins.push_back(twin);
   }
 }
+
+namespace {
+
+// The calendar date of a day number, 1 being 1 January 1970 (the days are
+// counted in eras of 400 years, which repeat exactly).
+CalendarDate DateOfDayNumber(int64_t dayNumber) {
+  int64_t z = dayNumber - 1 + 719468;  // days since 1 March of year 0
+  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  int64_t dayOfEra = z - era * 146097;
+  int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+  CalendarDate date;
+  date.day = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+  date.month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+  date.year = yearOfEra + era * 400 + (date.month <= 2 ? 1 : 0);
+  return date;
+}
+
+}  // namespace
+
+bool DayNumberOfDayName(std::string_view name, int64_t& dayNumber) {
+  CalendarDate date;
+  if (!IsDayNameShape(name, date)) return false;
+  dayNumber = DayNumberOfDate(date.year, date.month, date.day);
+  return true;
+}
+
+void NameDayLike(std::string_view like, int64_t dayNumber, std::string& name) {
+  WriteName(DateOfDayNumber(dayNumber), like.size() == 10 ? NameFamily::kIso : NameFamily::kWeekdayFirst,
+            name);
+}

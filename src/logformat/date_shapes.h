@@ -48,3 +48,11 @@ void OtherDayName(std::string_view name, std::string& other);
 // the month padded by a zero or (days 1 to 9) by a blank. Empty when `name`
 // is in neither shape or names no calendar day (30 February).
 void DayNameTwins(std::string_view name, std::vector<std::string>& twins);
+// The day a day name ("Www Mmm dd yyyy" or "yyyy-mm-dd") names, counted as
+// DayNumberOfDate counts (1 for 1 January 1970). False for a text in
+// neither shape.
+bool DayNumberOfDayName(std::string_view name, int64_t& dayNumber);
+
+// The name of day `dayNumber` in the shape of the day name `like`.
+// REQUIRES: DayNumberOfDayName(like) is true.
+void NameDayLike(std::string_view like, int64_t dayNumber, std::string& name);

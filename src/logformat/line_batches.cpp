@@ -114,7 +114,22 @@ static size_t BatchFootprint(const LineBatch& batch) {
   return batch.bytes.capacity() + batch.lines.capacity() * sizeof(BatchLine);
 }
 
-void ClassifyBatch(const LineTypeTable& table, LineBatch& batch) {
+static void RecodeBatch(const LineCharsets& charsets, LineBatch& batch) {
+  std::unique_ptr<LineRecoder, void (*)(LineRecoder*)> recoder(OpenLineRecoder(charsets),
+                                                               CloseLineRecoder);
+  for (BatchLine& line : batch.lines) {
+    std::string_view text(batch.bytes.data() + line.offset, line.length);
+    std::string_view utf8 = RecodeLine(*recoder, text);
+    if (utf8.data() == text.data()) continue;
+    line.offset = batch.bytes.size();
+    line.length = utf8.size();
+    batch.bytes.insert(batch.bytes.end(), utf8.begin(), utf8.end());
+    batch.bytes.push_back('\0');
+  }
+}
+
+void ClassifyBatch(const LineTypeTable& table, LineBatch& batch, const LineCharsets* charsets) {
+  if (charsets != nullptr) RecodeBatch(*charsets, batch);
   for (BatchLine& line : batch.lines) {
     line.match = ClassifyLine(table, batch.bytes.data() + line.offset);
   }
@@ -155,6 +170,7 @@ int AffordablePoolWorkers(const LineTypeTable& table, int requested) {
 struct ClassifierPool {
   std::vector<std::unique_ptr<LineTypeTable>> tables;  // one copy per worker
   LineBatch callerBatch;
+  const LineCharsets* charsets = nullptr;  // what the current file's lines are made UTF-8 from
   BatchSource source;
   size_t maxInFlight = 0;       // batches read and not yet given back
   size_t maxBytesInFlight = 0;  // their memory, before the next read
@@ -219,11 +235,11 @@ bool ReadNextBatch(ClassifierPool& c, std::unique_ptr<LineBatch>& batch, uint64_
 
 void ClassifyOwnBatch(ClassifierPool& c, const LineTypeTable& table, LineBatch& batch) {
   if (batch.longestLine <= kLongLineBytes) {
-    ClassifyBatch(table, batch);
+    ClassifyBatch(table, batch, c.charsets);
     return;
   }
   std::lock_guard<std::mutex> one(c.longLines);
-  ClassifyBatch(table, batch);
+  ClassifyBatch(table, batch, c.charsets);
 }
 
 // A worker's life: it waits for a file with lines left to read and room in
@@ -305,15 +321,22 @@ bool PoolHasWorkers(const ClassifierPool& pool) { return !pool.workers.empty(); 
 
 LineBatch& CallerBatch(ClassifierPool& pool) { return pool.callerBatch; }
 
-void ClassifyCallerBatch(ClassifierPool& pool, const LineTypeTable& table, LineBatch& batch) {
-  ClassifyOwnBatch(pool, table, batch);
+void ClassifyCallerBatch(ClassifierPool& pool, const LineTypeTable& table, LineBatch& batch,
+                         const LineCharsets* charsets) {
+  if (batch.longestLine <= kLongLineBytes) {
+    ClassifyBatch(table, batch, charsets);
+    return;
+  }
+  std::lock_guard<std::mutex> one(pool.longLines);
+  ClassifyBatch(table, batch, charsets);
 }
 
-void ClassifyNextFile(ClassifierPool& c, BatchSource&& source) {
+void ClassifyNextFile(ClassifierPool& c, BatchSource&& source, const LineCharsets* charsets) {
   {
     std::lock_guard<std::mutex> lock(c.mutex);
     TakeBackHandedOut(c);
     c.source = std::move(source);
+    c.charsets = charsets;
     c.sourceDone = false;
   }
   c.changed.notify_all();

@@ -12,6 +12,7 @@
 #include "logformat/byte_source.h"
 #include "logformat/classification.h"
 #include "logformat/format_file.h"
+#include "logformat/line_charsets.h"
 
 // One line of a batch: its text is zero-terminated in the batch's bytes,
 // newline and ANSI sequences removed.
@@ -49,8 +50,11 @@ struct BatchSource {
 constexpr size_t kBytesPerBatchLine = 32;
 void ReadBatch(BatchSource& source, size_t targetBytes, LineBatch& batch);
 
-// Classifies every line of a batch.
-void ClassifyBatch(const LineTypeTable& table, LineBatch& batch);
+// Classifies every line of a batch, first made UTF-8 when `charsets` is
+// given: a line that converting changes is written anew after the batch's
+// bytes, and its record points there.
+void ClassifyBatch(const LineTypeTable& table, LineBatch& batch,
+                   const LineCharsets* charsets = nullptr);
 
 // Lines longer than this are classified on one thread at a time: the
 // matcher's work tables grow with the line, several times its length.
@@ -96,12 +100,16 @@ LineBatch& CallerBatch(ClassifierPool& pool);
 // Classifies a batch of the caller's on the caller's thread, with `table`
 // (which no worker uses); a batch with a long line waits for any other
 // such batch being classified, as on the workers.
-void ClassifyCallerBatch(ClassifierPool& pool, const LineTypeTable& table, LineBatch& batch);
+void ClassifyCallerBatch(ClassifierPool& pool, const LineTypeTable& table, LineBatch& batch,
+                         const LineCharsets* charsets = nullptr);
 
 // Hands the rest of a stream to the workers, read on from where `source`
 // stands. REQUIRES: PoolHasWorkers, and the previous file's batches were
 // all taken or its reading was ended with EndPoolFile.
-void ClassifyNextFile(ClassifierPool& pool, BatchSource&& source);
+// Its lines are made UTF-8 from `charsets` when given, which must outlive
+// the file's reading.
+void ClassifyNextFile(ClassifierPool& pool, BatchSource&& source,
+                      const LineCharsets* charsets = nullptr);
 
 // The next batch of the current file, in file order; it stays valid until
 // the next call. Throws std::bad_alloc when a worker ran out of memory.

@@ -33,6 +33,17 @@ struct ReadingState {
   std::string dayName;  // reused for the names of dates read into another shape
   std::string otherDayName;
   std::vector<std::string> twinNames;  // reused for the other names of a day
+  // The logger's clock: whether a line of the file has given a time yet,
+  // and the minute of its hour.
+  bool haveTime = false;
+  int minute = 0;
+  // The last line moved to the page's clock: from which day and second of
+  // the day, to which day and hour. Lines of one minute move alike.
+  bool haveShift = false;
+  size_t shiftedFromDay = 0;
+  int shiftedFromSecond = 0;
+  size_t shiftedToDay = 0;
+  int shiftedToHour = 0;
 };
 
 bool PartGiven(const LineTypeTable& table, const LineMatch& match, int part) {
@@ -130,6 +141,68 @@ void ReportParsedLine(const char* line, LineType type, const LineParts& parts) {
           other.data(), static_cast<int>(message.size()), message.data());
 }
 
+// The minutes of a time read from `at`: the two digits after the hour's
+// digits and a colon or a dot ("09:45", "9.45"); 0 when there are none.
+int MinuteAfterHour(std::string_view text, size_t at) {
+  while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '+' ||
+                              text[at] == '-')) {
+    ++at;
+  }
+  while (at < text.size() && IsCDigit(static_cast<unsigned char>(text[at]))) ++at;
+  if (at + 2 >= text.size() || (text[at] != ':' && text[at] != '.')) return 0;
+  if (!IsCDigit(static_cast<unsigned char>(text[at + 1])) ||
+      !IsCDigit(static_cast<unsigned char>(text[at + 2]))) {
+    return 0;
+  }
+  int minute = (text[at + 1] - '0') * 10 + (text[at + 2] - '0');
+  return minute < 60 ? minute : 0;
+}
+
+// The day named `name`, found (in either day-name shape) or added.
+size_t DayNamed(DayTable& days, const std::string& name, std::string& other, int verbosity) {
+  if (DayRecord* day = FindDay(days, name, verbosity)) {
+    return static_cast<size_t>(day - days.records.data());
+  }
+  OtherDayName(name, other);
+  if (DayRecord* day = other.empty() ? nullptr : FindDay(days, other, verbosity)) {
+    return static_cast<size_t>(day - days.records.data());
+  }
+  return static_cast<size_t>(&AddDay(days, name) - days.records.data());
+}
+
+// Moves a line from the logger's clock to the page's: its hour, its
+// quarter and, when its day is a calendar day, its day. A line of a day
+// that names no calendar day moves by the hour only.
+void ShiftToPageClock(const ZoneShift& zones, DayTable& days, int verbosity, ReadingState& state,
+                      LineFacts& facts) {
+  int second = state.hour * 3600 + state.minute * 60;
+  if (!state.haveShift || state.shiftedFromDay != state.currentDay ||
+      state.shiftedFromSecond != second) {
+    const std::string& name = days.records[state.currentDay].name;
+    size_t toDay = state.currentDay;
+    int toSecond = 0;
+    int64_t dayNumber = 0;
+    if (DayNumberOfDayName(name, dayNumber)) {
+      ShiftedTime shifted = ShiftToPage(zones, dayNumber, second);
+      toSecond = shifted.secondOfDay;
+      if (shifted.dayNumber != dayNumber) {
+        NameDayLike(name, shifted.dayNumber, state.dayName);
+        toDay = DayNamed(days, state.dayName, state.otherDayName, verbosity);
+      }
+    } else {
+      toSecond = ShiftSecondOfDayOnly(zones, second);
+    }
+    state.haveShift = true;
+    state.shiftedFromDay = state.currentDay;
+    state.shiftedFromSecond = second;
+    state.shiftedToDay = toDay;
+    state.shiftedToHour = toSecond / 3600;
+  }
+  facts.hour = state.shiftedToHour;
+  facts.quarter = facts.hour / 6;
+  facts.day = &days.records[state.shiftedToDay];
+}
+
 // Follows the hour of a line that gives one. Returns false on a bad hour.
 bool FollowHour(const LineTypeTable& table, const LineMatch& match, const char* line,
                 size_t length, ReadingState& state) {
@@ -143,14 +216,16 @@ bool FollowHour(const LineTypeTable& table, const LineMatch& match, const char* 
   }
   state.hour = static_cast<int>(hour);
   state.quarter = state.hour / 6;
+  state.haveTime = true;
+  state.minute = MinuteAfterHour(std::string_view(line, length), static_cast<size_t>(time.rm_so));
   return true;
 }
 
 // Everything that follows classification, in line order. Returns false on a
 // bad hour.
 bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const char* line,
-                       size_t length, const AccountingConfig& config, StatsStore& store,
-                       ReadingState& state) {
+                       size_t length, const AccountingConfig& config, const ZoneShift* zones,
+                       StatsStore& store, ReadingState& state) {
   LineFacts facts;
   facts.type = match.type;
   facts.parts.nick = PartText(table, match, kPartNick, line);
@@ -182,6 +257,10 @@ bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const
   facts.hour = state.hour;
   facts.quarter = state.quarter;
   facts.day = &store.days.records[state.currentDay];
+  // A line before the file's first time has no time to move.
+  if (zones != nullptr && state.haveTime) {
+    ShiftToPageClock(*zones, store.days, config.verbosity, state, facts);
+  }
   facts.recent = &state.recent;
   AccountLine(facts, store, config, state.scratch);
   PushRecentLine(state.recent, facts.line);
@@ -198,7 +277,7 @@ constexpr size_t kPoolFirstBatch = 1024 * 1024;
 
 // Takes the lines of one classified batch in order. Returns false when the
 // run must end: a bad hour, or a read error after the batch's lines.
-bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
+bool ConsumeBatch(const ByteSource& bytes, const LineBatch& batch, const LineTypeTable& table,
                   const AccountingConfig& config, uint64_t& processedBytes, StatsStore& store,
                   ReadingState& state, LogFileReading& file) {
   file.lines += batch.lines.size();
@@ -211,15 +290,22 @@ bool ConsumeBatch(const LineBatch& batch, const LineTypeTable& table,
       if (config.verbosity > 0) fprintf(stderr, "Failed to parse \"%s\"\n", text);
       continue;
     }
-    if (!HandleMatchedLine(table, line.match, text, line.length, config, store, state)) {
+    if (!HandleMatchedLine(table, line.match, text, line.length, config, file.zones, store,
+                           state)) {
       return false;
     }
   }
   if (batch.readError) {
-    errno = batch.readErrno;  // saved where the read failed, maybe on another thread
     // The label is the one this message has always had, whatever call read
-    // the bytes: scripts that watch for read errors know it by it.
-    perror("fgets");
+    // the bytes: scripts that watch for read errors know it by it. Damaged
+    // compressed data is a read error too, told with the file and the reason.
+    const char* failure = bytes.failure != nullptr ? bytes.failure(bytes.handle) : nullptr;
+    if (failure != nullptr) {
+      fprintf(stderr, "fgets: %s: %s\n", bytes.name.c_str(), failure);
+    } else {
+      errno = batch.readErrno;  // saved where the read failed, maybe on another thread
+      perror("fgets");
+    }
     return false;
   }
   return true;
@@ -263,13 +349,13 @@ bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const Acc
   ReadBatch(source, parallel ? kPoolFirstBatch : kSingleThreadBatch, first);
   PoolFileGuard guard;
   if (parallel && !first.endOfStream) {
-    ClassifyNextFile(*pool, std::move(source));
+    ClassifyNextFile(*pool, std::move(source), reading.charsets);
     guard.pool = pool;
   } else {
     parallel = false;
   }
-  ClassifyCallerBatch(*pool, table, first);
-  if (!ConsumeBatch(first, table, config, processedBytes, store, state, reading)) return false;
+  ClassifyCallerBatch(*pool, table, first, reading.charsets);
+  if (!ConsumeBatch(bytes, first, table, config, processedBytes, store, state, reading)) return false;
   if (first.endOfStream) return true;
   for (;;) {
     LineBatch* batch = &first;
@@ -277,9 +363,9 @@ bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const Acc
       batch = &NextClassifiedBatch(*pool);
     } else {
       ReadBatch(source, kSingleThreadBatch, first);
-      ClassifyBatch(table, first);
+      ClassifyBatch(table, first, reading.charsets);
     }
-    if (!ConsumeBatch(*batch, table, config, processedBytes, store, state, reading)) return false;
+    if (!ConsumeBatch(bytes, *batch, table, config, processedBytes, store, state, reading)) return false;
     if (batch->endOfStream) return true;
   }
 }

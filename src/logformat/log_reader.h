@@ -10,6 +10,8 @@
 #include "logformat/byte_source.h"
 #include "logformat/format_file.h"
 #include "logformat/line_batches.h"
+#include "logformat/line_charsets.h"
+#include "logformat/time_zones.h"
 #include "stats/accounting.h"
 #include "stats/stats_store.h"
 
@@ -18,6 +20,11 @@ struct LogFileReading {
   // The file's name, whose date a format's "filename" definition may read;
   // empty for standard input, which has none.
   std::string_view name;
+  // The logger's and the page's time zones, when lines are to be moved
+  // from the one clock to the other; null leaves every line where it is.
+  const ZoneShift* zones = nullptr;
+  // The character sets lines are made UTF-8 from; null keeps their bytes.
+  const LineCharsets* charsets = nullptr;
   uint64_t lines = 0;  // every line read, empty ones included
   // Lines by the type that matched them; kTypeNull counts the lines that no
   // type matched.

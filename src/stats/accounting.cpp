@@ -140,7 +140,10 @@ void AccountSpokenLine(const LineFacts& facts, StatsStore& store, const Accounti
     if (IsSeenRequest(*message, config, scratch.lowered)) ++speaker->seenRequests;
   }
   speaker->flags &= ~LAST_LINE_ASKED;
-  if (message) AddTextStatistics(*speaker, *message, config.statWord, config.verbosity);
+  if (message) {
+    AddTextStatistics(*speaker, *message, config.statWord, config.verbosity,
+                      config.countCharacters);
+  }
   if (isText) {
     if (message) OfferQuote(speaker->quote, *message, config.quoteLimits);
   } else {
@@ -228,7 +231,7 @@ void CountMonologueRun(MonologueRun& run, const NickTable& nicks, NickRecord* sp
 }
 
 void AddTextStatistics(NickRecord& nick, std::string_view text, const std::string& statWord,
-                       int verbosity) {
+                       int verbosity, bool utf8Letters) {
   const size_t n = text.size();
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
   // Counted without branches, so the loops run at the speed of the bytes:
@@ -239,6 +242,8 @@ void AddTextStatistics(NickRecord& nick, std::string_view text, const std::strin
     letters += static_cast<unsigned char>(c - 33) < 94;
     questions += c == '?';
     shouts += c == '!';
+    // In UTF-8 texts the first byte of every character beyond ASCII.
+    letters += utf8Letters & (c >= 0xC0);
   }
   // A letter or digit followed by an upper-case letter shouts too.
   for (size_t i = 0; i + 1 < n; ++i) {

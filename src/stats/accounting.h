@@ -22,6 +22,8 @@ struct AccountingConfig {
   const regex_t* kickIgnore = nullptr;
   std::string botNames[3];
   QuoteLimits quoteLimits;
+  // Texts are UTF-8 and count in characters: letters and quote lengths.
+  bool countCharacters = false;
 };
 
 // The parts taken out of one line; none for a part the line's type does
@@ -72,6 +74,7 @@ struct MonologueRun {
 void CountMonologueRun(MonologueRun& run, const NickTable& nicks, NickRecord* speaker);
 
 // Adds the letters, questions, shouts and StatWord hits of `text` to `nick`;
-// sets its question flag when the text holds a "?".
+// sets its question flag when the text holds a "?". With `utf8Letters`
+// every character beyond ASCII counts as a letter too (in bytes, none does).
 void AddTextStatistics(NickRecord& nick, std::string_view text, const std::string& statWord,
-                       int verbosity);
+                       int verbosity, bool utf8Letters = false);

@@ -7,7 +7,7 @@
 void OfferQuote(QuoteSample& sample, std::string_view text, const QuoteLimits& limits) {
   // The limits compare as unsigned sizes: a negative minimum refuses every
   // text, a negative maximum sets no upper limit.
-  size_t length = text.size();
+  size_t length = limits.inCharacters ? Utf8CharacterCount(text) : text.size();
   if (static_cast<size_t>(static_cast<int64_t>(limits.minLen)) > length) return;
   if (static_cast<size_t>(static_cast<int64_t>(limits.maxLen)) < length) return;
   ++sample.count;

@@ -11,6 +11,7 @@
 struct QuoteLimits {
   int32_t minLen = 2;
   int32_t maxLen = 1000;
+  bool inCharacters = false;  // lengths in UTF-8 characters rather than bytes
 };
 
 struct QuoteSample {

@@ -3,6 +3,7 @@
 // Bytes 0x80 and above are never letters, digits, blanks or punctuation.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -35,6 +36,14 @@ inline int CompareNamesIgnoringCase(std::string_view a, std::string_view b) {
 
 inline bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && CompareNamesIgnoringCase(a, b) == 0;
+}
+
+// The characters of a UTF-8 text: its bytes but the continuation bytes
+// (0x80 to 0xBF).
+inline size_t Utf8CharacterCount(std::string_view text) {
+  size_t count = 0;
+  for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
 }
 
 // The decimal number at `position` of `text`, read as atoi reads it:
