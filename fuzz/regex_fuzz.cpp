@@ -3,7 +3,8 @@
 // The input drives a generator: an expression drawn from the grammar of
 // format files (bracket expressions with classes, negation and the nick and
 // user@host macros, groups, alternation, "?", "*", "+", intervals, anchors,
-// ".", literal bytes from control bytes to 0x80-0xFF) and lines that match
+// ".", literal bytes from control bytes to 0x80-0xFF; "^" and "$" often at
+// the ends of branches inside groups) and lines that match
 // it or nearly do. With the first byte odd, the rest of the input is taken
 // raw instead: an expression, a zero byte, and lines separated by newlines.
 // Any difference in match, no match or a single position is a finding.
@@ -200,8 +201,19 @@ Piece GenAlternation(Gen& g, int depth) {
     if (b > 0) g.pattern += '|';
     Piece concat;
     concat.kind = Piece::kConcat;
+    // Inside groups and between branches, anchors begin and end branches
+    // often: where they stand decides which way the C library reports.
+    bool inner = depth > 0 || branches > 1;
+    if (inner && c.Next(3) == 0) {
+      g.pattern += '^';
+      concat.children.push_back(Piece{Piece::kStart, {}, {}, 0, 0});
+    }
     int length = 1 + static_cast<int>(c.Next(depth == 0 ? 7 : 4));
     for (int i = 0; i < length; ++i) concat.children.push_back(GenRepeat(g, depth));
+    if (inner && c.Next(3) == 0) {
+      g.pattern += '$';
+      concat.children.push_back(Piece{Piece::kEnd, {}, {}, 0, 0});
+    }
     alt.children.push_back(std::move(concat));
   }
   return alt;
@@ -251,6 +263,8 @@ std::string NearLine(const Piece& root, Choices& c) {
   return line;
 }
 
+// Compares every position, or only the whole match's for a matcher
+// compiled for the span alone.
 void Compare(RegexMatcher& ours, const std::string& pattern, const std::string& line) {
   regmatch_t expected[kRegexPositions], got[kRegexPositions];
   const char* text = line.c_str();
@@ -269,7 +283,7 @@ void Compare(RegexMatcher& ours, const std::string& pattern, const std::string& 
   RegexOutcome outcome = RunRegexMatcher(ours, text, length, got);
   if (outcome == RegexOutcome::kUndecided) return;
   bool same = theirs == (outcome == RegexOutcome::kMatch);
-  for (int i = 0; same && theirs && i < kRegexPositions; ++i) {
+  for (int i = 0; same && theirs && i < ours.positions; ++i) {
     same = expected[i].rm_so == got[i].rm_so && expected[i].rm_eo == got[i].rm_eo;
   }
   if (same) return;
@@ -292,8 +306,16 @@ void Compare(RegexMatcher& ours, const std::string& pattern, const std::string& 
 
 void Check(const std::string& pattern, const std::vector<std::string>& lines) {
   if (PatternTooLarge(pattern, PatternSyntax::kExtended)) return;
+  // An expression the matcher refuses for its parts may still be taken for
+  // the span alone.
   std::unique_ptr<RegexMatcher> ours = CompileRegexMatcher(pattern);
+  if (ours == nullptr) ours = CompileRegexMatcher(pattern, 1);
   if (ours == nullptr) return;
+  for (const std::string& line : lines) Compare(*ours, pattern, line);
+  // Once more with the backward scan for the leftmost start taking over at
+  // once, as it does on long lines.
+  if (ours->reverseFinder == nullptr) return;
+  ours->finder.searchBudget = 0;
   for (const std::string& line : lines) Compare(*ours, pattern, line);
 }
 

@@ -589,15 +589,50 @@ TEST(HostileInput, RunningOutOfMemoryEndsTheRunWithAMessage) {
 // also when it failed on a classifying thread.
 TEST(HostileInput, ReadErrorsKeepTheirReason) {
   Workspace work;
+  std::string folder = work.dir / "folder.log";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
   for (const char* threads : {"1", "2"}) {
     RunOptions options;
     options.workDir = work.dir.path.string();
     options.env["TALLYWICK_THREADS"] = threads;
-    RunResult closed = RunProgram(
-        "/bin/sh", {"-c", "exec \"$@\" <&-", "sh", TALLYWICK_BINARY, "-p", work.format, "-o", work.page, "-"},
-        options);
-    EXPECT_EQ(closed.status, 255);
-    EXPECT_EQ(closed.err, "fgets: Bad file descriptor\n") << threads << " threads";
+    RunResult read = RunProgram(TALLYWICK_BINARY, {"-p", work.format, "-o", work.page, folder},
+                                options);
+    EXPECT_EQ(read.status, 255);
+    EXPECT_EQ(read.err, "fgets: Is a directory\n") << threads << " threads";
     EXPECT_FALSE(FileExists(work.page));
   }
+}
+
+// A run started with standard input, output or error closed (as some cron
+// and daemon setups start programs) finds them open on /dev/null: the page
+// file never takes their place, so no message lands in the page, and a
+// closed standard input reads as an empty log.
+TEST(HostileInput, ClosedStandardDescriptorsAreOpenedOnTheNullDevice) {
+  Workspace work;
+  std::string log = work.Add("channel.log", "--- Day changed Mon Mar 04 2002\n10:00 <alice> hi\n");
+  RunOptions options;
+  options.workDir = work.dir.path.string();
+  RunResult open = RunProgram(TALLYWICK_BINARY, {"-v", "-p", work.format, "-o", work.page, log},
+                              options);
+  ASSERT_EQ(open.status, 0) << open.err;
+  EXPECT_NE(open.err.find("Done (Parsed 1 files)"), std::string::npos) << open.err;
+  std::string expected = ReadFile(work.page);
+  ASSERT_TRUE(IsCompletePage(expected));
+  for (const char* closing : {"2>&-", "<&- >&- 2>&-", ">&-", "<&-"}) {
+    std::remove(work.page.c_str());
+    std::string script = std::string("exec \"$@\" ") + closing;
+    RunResult closed = RunProgram(
+        "/bin/sh", {"-c", script, "sh", TALLYWICK_BINARY, "-v", "-p", work.format, "-o", work.page, log},
+        options);
+    EXPECT_EQ(closed.status, 0) << closing;
+    std::string page = ReadFile(work.page);
+    EXPECT_EQ(page.find("Done (Parsed"), std::string::npos) << closing;
+    EXPECT_EQ(page, expected) << closing;
+  }
+  std::remove(work.page.c_str());
+  RunResult empty = RunProgram(
+      "/bin/sh", {"-c", "exec \"$@\" <&-", "sh", TALLYWICK_BINARY, "-p", work.format, "-o", work.page, "-"},
+      options);
+  EXPECT_EQ(empty.status, 0) << empty.err;
+  EXPECT_TRUE(IsCompletePage(ReadFile(work.page)));
 }

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -167,8 +169,20 @@ std::string ReadFile(const std::string& path) {
   return buffer.str();
 }
 
+// A folder of this test's own under the temporary folder, so that runs of
+// the suite side by side (plain and sanitized, or in two checkouts) never
+// share files.
+const std::string& OwnTempDir() {
+  static const std::string dir = [] {
+    std::string pattern = testing::TempDir() + "tallywick-threads-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) return testing::TempDir();
+    return pattern;
+  }();
+  return dir;
+}
+
 RunResult RunWithThreads(const std::string& args, int threads, const std::string& tag) {
-  std::string dir = testing::TempDir();
+  std::string dir = OwnTempDir();
   std::string page = dir + "/threads-page-" + tag + ".html";
   std::string out = dir + "/threads-out-" + tag, err = dir + "/threads-err-" + tag;
   std::string command = "SOURCE_DATE_EPOCH=1000000000 TZ=UTC TALLYWICK_THREADS=" +
@@ -218,7 +232,7 @@ std::string GeneratedLog(bool withBadHour) {
 }
 
 TEST(ParallelClassificationTest, OneAndFourWorkersGiveTheSameRun) {
-  std::string dir = testing::TempDir();
+  std::string dir = OwnTempDir();
   std::string log = dir + "/threads.log", badLog = dir + "/threads-bad.log";
   std::ofstream(log, std::ios::binary) << GeneratedLog(false);
   std::ofstream(badLog, std::ios::binary) << GeneratedLog(true);
@@ -235,6 +249,24 @@ TEST(ParallelClassificationTest, OneAndFourWorkersGiveTheSameRun) {
   };
   int index = 0;
   std::vector<Case> all(std::begin(cases), std::end(cases));
+  // Many daily files through the one pool of the run, small ones (read and
+  // classified by the reading thread) between large ones (by the workers),
+  // a missing one, and one that ends the run with a bad hour while files
+  // are still to come.
+  std::string daily;
+  for (int day = 1; day <= 60; ++day) {
+    std::string name = dir + "/daily-" + std::to_string(day) + ".log";
+    std::ofstream out(name, std::ios::binary);
+    out << "--- Day changed Mon Apr " << (day % 28 + 1) << " 2002\n";
+    for (int i = 0; i < day * 7; ++i) {
+      out << (i % 24) << ":00 <n" << (i * day % 13) << "> line " << i << " of day " << day << "?\n";
+      if (i % 11 == 0) out << "unmatched " << i << "\n";
+    }
+    daily += " " + name;
+    if (day % 20 == 0) daily += " " + log + " " + dir + "/daily-missing.log";
+  }
+  all.push_back({"-v -p " + format + daily, 0});
+  all.push_back({"-v -p " + format + daily + " " + badLog + daily, 255});
   // Every bundled format on its sample log, verbosely.
   for (const char* name : {"irssi", "weechat", "hexchat", "hexchat-iso", "mirc", "limnoria",
                            "xchat"}) {
@@ -262,6 +294,10 @@ TEST(ParallelClassificationTest, OneAndFourWorkersGiveTheSameRun) {
     if (c.status == 0) {
       EXPECT_GT(one.page.size(), 5000u);
     }
+  }
+  if (dir != testing::TempDir()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
   }
 }
 

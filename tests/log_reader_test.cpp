@@ -582,6 +582,16 @@ TEST(DateShapes, NameOneDayPerCalendarDayInOneOfTheTwoDayNameShapes) {
       {"Jun 2", 2017, 5, DayNaming::kRenamed, "Fri Jun 02 2017"},
       {"Jan 01", 2025, 12, DayNaming::kRenamed, "Thu Jan 01 2026"},
       {"Dec 31", 2025, 12, DayNaming::kRenamed, "Wed Dec 31 2025"},
+      // Dates the calendar lacks are no dates; 29 February only in leap years.
+      {"31Feb2015", 0, 0, DayNaming::kAsWritten, "31Feb2015"},
+      {"20150230", 0, 0, DayNaming::kAsWritten, "20150230"},
+      {"20151301", 0, 0, DayNaming::kAsWritten, "20151301"},
+      {"2015-02-29T10:00:00", 0, 0, DayNaming::kAsWritten, "2015-02-29T10:00:00"},
+      {"Mon Apr 31 10:00:00 2015", 0, 0, DayNaming::kAsWritten, "Mon Apr 31 10:00:00 2015"},
+      {"Feb 30", 2016, 1, DayNaming::kAsWritten, "Feb 30"},
+      {"Feb 29", 2015, 1, DayNaming::kAsWritten, "Feb 29"},
+      {"Feb 29", 2016, 1, DayNaming::kRenamed, "Mon Feb 29 2016"},
+      {"29Feb2016", 0, 0, DayNaming::kRenamed, "Mon Feb 29 2016"},
       // Months named in the languages clients run in.
       {"aug 15", 2015, 8, DayNaming::kRenamed, "Sat Aug 15 2015"},
       {"juil. 04", 2024, 7, DayNaming::kRenamed, "Thu Jul 04 2024"},
@@ -627,6 +637,23 @@ TEST(DateShapes, EveryDayNameHasItsTwinInTheOtherShape) {
   }
 }
 
+TEST(DateShapes, ADayNameKnowsEveryOtherNameOfItsDay) {
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"2002-03-04", {"Mon Mar 04 2002", "Mon Mar  4 2002"}},
+      {"Mon Mar 04 2002", {"2002-03-04", "Mon Mar  4 2002"}},
+      {"Mon Mar  4 2002", {"2002-03-04", "Mon Mar 04 2002"}},
+      {"Sat Mar 16 2002", {"2002-03-16"}},
+      {"Tue Mar 04 2002", {"2002-03-04", "Mon Mar 04 2002", "Mon Mar  4 2002"}},  // its own weekday
+      {"10000-01-01", {"Sat Jan 01 10000", "Sat Jan  1 10000"}},
+      {"2015-02-30", {}}, {"Mon Feb 30 2015", {}}, {"Unknown", {}}, {"20020304", {}},
+  };
+  for (const auto& [name, expected] : cases) {
+    std::vector<std::string> twins{"stale"};
+    DayNameTwins(name, twins);
+    EXPECT_EQ(twins, expected) << name;
+  }
+}
+
 TEST(DateShapes, AYearlessDateCarriesTheYearOnIntoTheNextDates) {
   DateContext context;
   std::string name;
@@ -666,6 +693,26 @@ TEST_F(LogReader, DatesInOtherShapesNameOneDayPerCalendarDay) {
   EXPECT_EQ(Day("2015-08-16").lines, 2);
   EXPECT_EQ(store_.days.records.size(), 3u);
   EXPECT_EQ(FindDay(store_.days, "Sat Aug 15 02:06:23 2015", 0), nullptr);
+}
+
+TEST_F(LogReader, ADayMetUnderTwoNameShapesIsOneDay) {
+  for (int workers : {1, 2}) {
+    Reset();
+    workers_ = workers;
+    UseFormat(kFormat);
+    ASSERT_TRUE(Parse("=== Mon Mar 04 2002\n<amy> one\n=== Sun Mar  3 2002\n<amy> two\n"));
+    ASSERT_TRUE(Parse("=== 2002-03-04\n<amy> three\n=== Sun Mar 03 2002\n<amy> four\n"
+                      "=== 2002-03-03T10:00:00\n<amy> five\n=== MON MAR 04 2002\n<amy> six\n"));
+    // Impossible dates name their days as written, each a day of its own.
+    ASSERT_TRUE(Parse("=== 2002-02-30\n<amy> seven\n=== Sat Feb 30 2002\n<amy> eight\n"
+                      "=== 2002-03-02\n<amy> nine\n"));
+    EXPECT_EQ(Day("Mon Mar 04 2002").lines, 3) << workers;
+    EXPECT_EQ(Day("Sun Mar  3 2002").lines, 3) << workers;
+    EXPECT_EQ(Day("2002-02-30").lines, 1) << workers;
+    EXPECT_EQ(Day("Sat Feb 30 2002").lines, 1) << workers;
+    EXPECT_EQ(Day("2002-03-02").lines, 1) << workers;
+    EXPECT_EQ(store_.days.records.size(), 6u) << workers;  // with the undated day
+  }
 }
 
 TEST_F(LogReader, MonthAndDayLinesTakeTheYearOfTheLastFullDate) {

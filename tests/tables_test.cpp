@@ -286,8 +286,17 @@ TEST(DayNumber, ReadsIsoDatesAsCalendarDates) {
   EXPECT_EQ(DayNumber("2010-01-01") - DayNumber("2009-12-31"), 1);
   // Anything that is not exactly a yyyy-mm-dd date with month 01 to 12 and
   // day 01 to 31 is read by the positions, as every other text.
+  // Years past 9999 have more digits, and sort after the four-digit ones.
+  EXPECT_EQ(DayNumber("10000-01-01") - DayNumber("9999-12-31"), 1);
+  EXPECT_GT(DayNumber("99999-01-01"), DayNumber("9999-12-31"));
+  EXPECT_GT(DayNumber("99999-01-01"), DayNumber("0000-01-01"));
+  EXPECT_EQ(DayNumber("2004-02-29") + 1, DayNumber("2004-03-01"));
+  // Anything that is not a yyyy-mm-dd date of the calendar is read by the
+  // positions, as every other text: no 30 February, no 29 February of a
+  // common year, no 31 April.
   for (const char* text : {"2001-13-04", "2001-00-04", "2001-03-00", "2001-03-32", "2001-3-04",
-                           "2001/03/04", "2001-03-0x", " 2001-03-04", "2001-03-04 "}) {
+                           "2001/03/04", "2001-03-0x", " 2001-03-04", "2001-03-04 ",
+                           "2001-02-30", "2001-02-29", "2001-04-31", "1900-02-29"}) {
     std::string layout(text);
     // The same text with its ISO shape broken in a way the positions do
     // not read (the characters 4 and 7) must give the same number.

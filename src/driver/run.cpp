@@ -213,6 +213,10 @@ void WarnWhenTheFormatDoesNotFit(const LogFileReading& file, const std::string& 
 bool ReadLogFiles(RunState& state) {
   // The skip message goes to standard output, unless the page goes there.
   FILE* skipMessages = state.outputPath == "-" ? stderr : stdout;
+  // One pool of classifying threads for the whole run: each compiles the
+  // format once, and the files stream through it in order.
+  ClassifierPoolHandle pool =
+      StartClassifierPool(state.format, AffordablePoolWorkers(state.format, state.classifyWorkers));
   for (const std::string& operand : state.logFiles) {
     bool isStdin = operand == "-";
     FILE* in = isStdin ? stdin : fopen(operand.c_str(), "rt");
@@ -236,7 +240,8 @@ bool ReadLogFiles(RunState& state) {
     // A rotated file's name dates its lines as the plain file's name did.
     if (!isStdin) file.name = NameWithoutCompressionSuffix(operand, input.compression);
     bool ok = ParseLogFile(LogInputByteSource(input), state.format, state.accounting,
-                           state.processedBytes, state.store, state.classifyWorkers, &file);
+                           state.processedBytes, state.store, state.classifyWorkers, &file,
+                           pool.get());
     // Standard input stays open: a second "-" then reads it at its end, an
     // empty log, instead of a closed stream.
     if (!isStdin) fclose(in);

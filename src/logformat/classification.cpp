@@ -10,11 +10,15 @@ static_assert(kRegexPositions == kMatchPositions);
 namespace {
 
 // Whether the entry's pattern matches the line, its positions in `match`.
-bool EntryMatches(const LineTypeEntry& entry, const char* line, size_t length, LineMatch& match) {
+// The own matchers of a table share its buffers for the parts.
+bool EntryMatches(const LineTypeTable& table, const LineTypeEntry& entry, const char* line,
+                  size_t length, LineMatch& match) {
   // The own matcher gives what regexec gives; a line it leaves undecided
   // goes to regexec.
   RegexOutcome outcome = RegexOutcome::kUndecided;
-  if (entry.own != nullptr) outcome = RunRegexMatcher(*entry.own, line, length, match.positions);
+  if (entry.own != nullptr) {
+    outcome = RunRegexMatcher(*entry.own, *table.partsScratch, line, length, match.positions);
+  }
   if (outcome == RegexOutcome::kNoMatch) return false;
   errno = 0;
   int result = outcome == RegexOutcome::kMatch
@@ -37,14 +41,14 @@ LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
   int place = 0;
   for (LineType type : table.order) {
     if (place++ == table.misfitAt && table.misfit.pattern.compiled &&
-        EntryMatches(table.misfit, line, length, match)) {
+        EntryMatches(table, table.misfit, line, length, match)) {
       match.type = kTypeNull;
       match.misfit = true;
       return match;
     }
     const LineTypeEntry& entry = table.types[type];
     if (!entry.pattern.compiled) continue;
-    if (EntryMatches(entry, line, length, match)) {
+    if (EntryMatches(table, entry, line, length, match)) {
       match.type = type;
       return match;
     }
@@ -52,7 +56,7 @@ LineMatch ClassifyLine(const LineTypeTable& table, const char* line) {
   // Named after every type, it only tells which unmatched lines are misfits.
   match.type = kTypeNull;
   match.misfit = place <= table.misfitAt && table.misfit.pattern.compiled &&
-                 EntryMatches(table.misfit, line, length, match);
+                 EntryMatches(table, table.misfit, line, length, match);
   return match;
 }
 

@@ -49,8 +49,24 @@ bool IsWeekdayAt(std::string_view text, size_t at) {
   return false;
 }
 
+bool IsLeapYear(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+// A date that the calendar has: no 30 February, no month 13.
 bool Valid(const CalendarDate& date) {
-  return date.year >= 0 && date.month >= 1 && date.month <= 12 && date.day >= 1 && date.day <= 31;
+  static const int kDaysInMonth[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (date.year < 0 || date.month < 1 || date.month > 12 || date.day < 1) return false;
+  if (date.month == 2 && date.day == 29) return IsLeapYear(date.year);
+  return date.day <= kDaysInMonth[date.month - 1];
+}
+
+// Years of ISO day names: four digits, or more for the years after 9999.
+constexpr size_t kMostYearDigits = 9;
+
+// The digits from `at` to the end of the text as a year of four to nine
+// digits, or -1.
+int64_t YearToEnd(std::string_view text, size_t at) {
+  if (at > text.size() || text.size() - at < 4 || text.size() - at > kMostYearDigits) return -1;
+  return DigitsAt(text, at, text.size() - at);
 }
 
 // A day of the month written with one or two digits, or with a blank and a
@@ -69,16 +85,19 @@ int ReadDayOfMonth(std::string_view text, size_t& at) {
 }
 
 // "Www Mmm dd yyyy" or "yyyy-mm-dd" exactly: the shapes day names take.
+// The year may have more than four digits in both.
 bool IsDayNameShape(std::string_view text, CalendarDate& date) {
-  if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
-    date = {DigitsAt(text, 0, 4), static_cast<int>(DigitsAt(text, 5, 2)),
-            static_cast<int>(DigitsAt(text, 8, 2))};
+  size_t yearEnd = text.size() >= 6 ? text.size() - 6 : 0;  // where "-mm-dd" begins
+  if (text.size() >= 10 && text.size() <= kMostYearDigits + 6 && text[yearEnd] == '-' &&
+      text[yearEnd + 3] == '-') {
+    date = {DigitsAt(text, 0, yearEnd), static_cast<int>(DigitsAt(text, yearEnd + 1, 2)),
+            static_cast<int>(DigitsAt(text, yearEnd + 4, 2))};
     return Valid(date);
   }
-  if (text.size() != 15 || text[3] != ' ' || text[7] != ' ' || text[10] != ' ') return false;
+  if (text.size() < 15 || text[3] != ' ' || text[7] != ' ' || text[10] != ' ') return false;
   if (!IsWeekdayAt(text, 0)) return false;
   size_t at = 8;
-  date = {DigitsAt(text, 11, 4), MonthAt(text, 4), ReadDayOfMonth(text, at)};
+  date = {YearToEnd(text, 11), MonthAt(text, 4), ReadDayOfMonth(text, at)};
   return at == 10 && Valid(date);
 }
 
@@ -179,7 +198,9 @@ bool ReadMonthAndDay(std::string_view text, CalendarDate& date) {
   date.month = blank == 3 ? MonthAt(text, 0) : 0;
   if (date.month == 0) date.month = LocalMonth(text.substr(0, blank));
   date.day = ReadDayOfMonth(text, at);
-  return at == text.size() && date.month != 0 && date.day >= 1 && date.day <= 31;
+  // 29 February is a date in leap years only; the year is known later.
+  CalendarDate leapYear = {2000, date.month, date.day};
+  return at == text.size() && Valid(leapYear);
 }
 
 void WriteName(const CalendarDate& date, NameFamily family, std::string& name) {
@@ -219,6 +240,7 @@ DayNaming NameDayOfDate(std::string_view text, DateContext& context, std::string
   if (!ReadMonthAndDay(text, date)) return DayNaming::kAsWritten;
   if (!context.haveYear) return DayNaming::kNoYear;
   date.year = context.year + (date.month < context.month ? 1 : 0);
+  if (!Valid(date)) return DayNaming::kAsWritten;  // 29 February of a common year
   Remember(date, context);
   WriteName(date, NameFamily::kWeekdayFirst, name);
   return DayNaming::kRenamed;
@@ -230,7 +252,22 @@ void OtherDayName(std::string_view name, std::string& other) {
     other.clear();
     return;
   }
-  WriteName(date, name.size() == 10 ? NameFamily::kWeekdayFirst : NameFamily::kIso, other);
+  WriteName(date, IsWeekdayAt(name, 0) ? NameFamily::kIso : NameFamily::kWeekdayFirst, other);
+}
+
+void DayNameTwins(std::string_view name, std::vector<std::string>& twins) {
+  twins.clear();
+  CalendarDate date;
+  if (!IsDayNameShape(name, date)) return;
+  std::string twin;
+  WriteName(date, NameFamily::kIso, twin);
+  if (twin != name) twins.push_back(twin);
+  WriteName(date, NameFamily::kWeekdayFirst, twin);
+  if (twin != name) twins.push_back(twin);
+  if (date.day < 10) {
+    twin[8] = ' ';
+    if (twin != name) twins.push_back(twin);
+  }
 }
 
 namespace {

@@ -11,12 +11,15 @@
 //   "2019-10-01T04:09:36", "2021-04-23 00:13:25+0200" -> "2019-10-01"
 // A date without a year takes the year of the last full date read before it
 // in the same file, and the next year once its month comes before that
-// date's month (December, then January).
+// date's month (December, then January). A text naming no calendar day
+// (30 February, month 13) is no date: it names its day as written. ISO day
+// names may have years of more than four digits.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // What one file's dates have told so far: the last full date's year and
 // the month of the last date read.
@@ -40,6 +43,11 @@ DayNaming NameDayOfDate(std::string_view text, DateContext& context, std::string
 // Empty when `name` is in neither shape.
 void OtherDayName(std::string_view name, std::string& other);
 
+// Every other name the calendar day of a day name may have been given: the
+// name in the other shape, and in the weekday-first shape with the day of
+// the month padded by a zero or (days 1 to 9) by a blank. Empty when `name`
+// is in neither shape or names no calendar day (30 February).
+void DayNameTwins(std::string_view name, std::vector<std::string>& twins);
 // The day a day name ("Www Mmm dd yyyy" or "yyyy-mm-dd") names, counted as
 // DayNumberOfDate counts (1 for 1 January 1970). False for a text in
 // neither shape.

@@ -161,10 +161,18 @@ void ReadPatternDefinition(const char* keyword, std::string_view value, int verb
   if (comma != std::string_view::npos) ReadPartList(value.substr(comma + 1), keyword, entry);
 }
 
+// The positions classification reads of a type's matches: the whole match
+// and every subexpression up to the last its part list names.
+int PositionsRead(const LineTypeEntry& entry) {
+  int last = 0;
+  for (int32_t group : entry.parts) last = std::max(last, static_cast<int>(group));
+  return last + 1;
+}
+
 // Lines are classified by the own matcher wherever it takes the expression.
 void AddOwnMatcher(const FormatReading& reading, LineTypeEntry& entry) {
   if (reading.matcher == MatcherChoice::kOwn && entry.pattern.compiled && entry.own == nullptr) {
-    entry.own = CompileRegexMatcher(entry.expanded);
+    entry.own = CompileRegexMatcher(entry.expanded, PositionsRead(entry));
   }
 }
 
@@ -194,6 +202,7 @@ bool ReadOtherDefinition(std::string_view key, std::string_view value, FormatRea
   }
   return true;
 }
+
 
 void ReadDefinitionLine(char* line, FormatReading& reading, LineTypeTable& table) {
   if (char* comment = strchr(line, ';')) *comment = '\0';
@@ -255,7 +264,7 @@ bool CopyLineTypeEntry(const LineTypeEntry& source, LineTypeEntry& copy) {
   if (regcomp(&copy.pattern.re, source.expanded.c_str(), REG_EXTENDED) != 0) return false;
   copy.pattern.compiled = true;
   copy.expanded = source.expanded;
-  if (source.own != nullptr) copy.own = CompileRegexMatcher(source.expanded);
+  if (source.own != nullptr) copy.own = CompileRegexMatcher(source.expanded, source.own->positions);
   return true;
 }
 

@@ -72,6 +72,10 @@ struct LineTypeTable {
   // the format has none.
   LineTypeEntry misfit;
   int misfitAt = 0;
+  // The own matchers' buffers for the parts of a match, shared by all the
+  // types: one thread matches with a table at a time, so its memory for
+  // them is bounded per thread, whatever the number of types.
+  std::unique_ptr<RegexPartsScratch> partsScratch = std::make_unique<RegexPartsScratch>();
 };
 
 // The keyword of a line type or a line part, as the format file writes it.

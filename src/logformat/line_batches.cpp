@@ -135,7 +135,10 @@ void ClassifyBatch(const LineTypeTable& table, LineBatch& batch, const LineChars
   }
 }
 
-int AffordableWorkers(const LineTypeTable& table, int requested) {
+namespace {
+
+// How many copies of the format the budget pays for.
+uint64_t AffordableCopies(const LineTypeTable& table) {
   uint64_t pieces = 0;
   for (const LineTypeEntry& entry : table.types) {
     if (entry.pattern.compiled) {
@@ -146,15 +149,28 @@ int AffordableWorkers(const LineTypeTable& table, int requested) {
     pieces += EstimatePatternSize(table.misfit.expanded, PatternSyntax::kExtended).pieces;
   }
   uint64_t copyBytes = std::max<uint64_t>(pieces, 1) * kCopyBytesPerPiece;
-  uint64_t copies = kCopiesBudgetBytes / copyBytes;
-  // One worker matches with the table itself; the others need copies.
-  return static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(std::max(requested, 1)),
-                                              copies + 1));
+  return kCopiesBudgetBytes / copyBytes;
 }
 
-struct ParallelClassifier {
-  std::vector<std::unique_ptr<LineTypeTable>> tables;  // copies for all workers but one
-  const LineCharsets* charsets = nullptr;  // what lines are made UTF-8 from, if anything
+}  // namespace
+
+int AffordableWorkers(const LineTypeTable& table, int requested) {
+  // One worker matches with the table itself; the others need copies.
+  return static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(std::max(requested, 1)),
+                                              AffordableCopies(table) + 1));
+}
+
+int AffordablePoolWorkers(const LineTypeTable& table, int requested) {
+  if (requested < 2) return 0;
+  // The caller classifies with the table itself; every worker has a copy.
+  return static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(requested),
+                                              AffordableCopies(table)));
+}
+
+struct ClassifierPool {
+  std::vector<std::unique_ptr<LineTypeTable>> tables;  // one copy per worker
+  LineBatch callerBatch;
+  const LineCharsets* charsets = nullptr;  // what the current file's lines are made UTF-8 from
   BatchSource source;
   size_t maxInFlight = 0;       // batches read and not yet given back
   size_t maxBytesInFlight = 0;  // their memory, before the next read
@@ -164,7 +180,7 @@ struct ParallelClassifier {
   uint64_t nextToRead = 0;
   uint64_t nextToHand = 0;
   size_t bytesInFlight = 0;
-  bool sourceDone = false;
+  bool sourceDone = true;  // no file is being read
   bool stopping = false;
   bool outOfMemory = false;  // a worker could not get memory
   std::map<uint64_t, std::unique_ptr<LineBatch>> ready;
@@ -184,17 +200,25 @@ constexpr size_t kBatchShare =
 
 // A spare batch that once held far more than a batch's share gives its
 // memory back instead of keeping it for the next batch.
-void KeepAsSpare(ParallelClassifier& c, std::unique_ptr<LineBatch> batch) {
+void KeepAsSpare(ClassifierPool& c, std::unique_ptr<LineBatch> batch) {
   if (BatchFootprint(*batch) > 2 * kBatchShare) {
     batch = std::make_unique<LineBatch>();
   }
   c.spare.push_back(std::move(batch));
 }
 
+// Gives back the batch the caller took last. Called with the lock held.
+void TakeBackHandedOut(ClassifierPool& c) {
+  if (!c.handedOut) return;
+  c.bytesInFlight -= std::min(c.bytesInFlight, BatchFootprint(*c.handedOut));
+  KeepAsSpare(c, std::move(c.handedOut));
+  ++c.nextToHand;
+}
+
 // Takes a spare batch and reads the next lines into it; false when there is
 // nothing more to read. Called with the lock held, so that batches follow
 // the file's order.
-bool ReadNextBatch(ParallelClassifier& c, std::unique_ptr<LineBatch>& batch, uint64_t& sequence) {
+bool ReadNextBatch(ClassifierPool& c, std::unique_ptr<LineBatch>& batch, uint64_t& sequence) {
   if (c.stopping || c.sourceDone || c.outOfMemory) return false;
   if (c.spare.empty()) {
     batch = std::make_unique<LineBatch>();
@@ -209,7 +233,7 @@ bool ReadNextBatch(ParallelClassifier& c, std::unique_ptr<LineBatch>& batch, uin
   return true;
 }
 
-void ClassifyOwnBatch(ParallelClassifier& c, const LineTypeTable& table, LineBatch& batch) {
+void ClassifyOwnBatch(ClassifierPool& c, const LineTypeTable& table, LineBatch& batch) {
   if (batch.longestLine <= kLongLineBytes) {
     ClassifyBatch(table, batch, c.charsets);
     return;
@@ -218,18 +242,22 @@ void ClassifyOwnBatch(ParallelClassifier& c, const LineTypeTable& table, LineBat
   ClassifyBatch(table, batch, c.charsets);
 }
 
-void ClassifyBatches(ParallelClassifier& c, const LineTypeTable& table) {
+// A worker's life: it waits for a file with lines left to read and room in
+// flight, reads and classifies the next batch, and starts over, until the
+// pool stops.
+void ClassifyBatches(ClassifierPool& c, const LineTypeTable& table) {
   for (;;) {
     std::unique_ptr<LineBatch> batch;
     uint64_t sequence = 0;
     {
       std::unique_lock<std::mutex> lock(c.mutex);
       c.changed.wait(lock, [&c] {
-        return c.stopping || c.sourceDone || c.outOfMemory ||
-               (c.nextToRead - c.nextToHand < c.maxInFlight &&
+        return c.stopping || c.outOfMemory ||
+               (!c.sourceDone && c.nextToRead - c.nextToHand < c.maxInFlight &&
                 c.bytesInFlight < c.maxBytesInFlight);
       });
-      if (!ReadNextBatch(c, batch, sequence)) return;
+      if (c.stopping || c.outOfMemory) return;
+      if (!ReadNextBatch(c, batch, sequence)) continue;
     }
     ClassifyOwnBatch(c, table, *batch);
     {
@@ -242,7 +270,7 @@ void ClassifyBatches(ParallelClassifier& c, const LineTypeTable& table) {
 
 // A worker that runs out of memory stops and says so; the reader then
 // ends the run with the same message as anywhere else.
-void ClassifyWorker(ParallelClassifier& c, const LineTypeTable& table) {
+void ClassifyWorker(ClassifierPool& c, const LineTypeTable& table) {
   try {
     ClassifyBatches(c, table);
   } catch (const std::bad_alloc&) {
@@ -254,7 +282,7 @@ void ClassifyWorker(ParallelClassifier& c, const LineTypeTable& table) {
   }
 }
 
-void StopParallelClassifier(ParallelClassifier* c) {
+void StopClassifierPool(ClassifierPool* c) {
   {
     std::lock_guard<std::mutex> lock(c->mutex);
     c->stopping = true;
@@ -266,46 +294,58 @@ void StopParallelClassifier(ParallelClassifier* c) {
 
 }  // namespace
 
-std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallelClassifier(
-    const ByteSource& bytes, const LineTypeTable& table, int workers,
-    const LineCharsets* charsets) {
-  if (workers < 2) return {nullptr, StopParallelClassifier};
-  std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> c(new ParallelClassifier,
-                                                                      StopParallelClassifier);
-  c->source.bytes = bytes;
-  c->charsets = charsets;
-  c->maxInFlight = static_cast<size_t>(workers) * 2;
+ClassifierPoolHandle StartClassifierPool(const LineTypeTable& table, int workers) {
+  ClassifierPoolHandle c(new ClassifierPool, StopClassifierPool);
+  c->maxInFlight = static_cast<size_t>(std::max(workers, 1)) * 2;
   c->maxBytesInFlight = c->maxInFlight * kBatchShare;
-  // The first worker matches with the table itself, which nothing else
-  // matches with meanwhile; each other one with a copy of its own. The own
-  // matchers of a table serve one thread only, so a copy that cannot be
-  // compiled leaves its worker out: the others do the work.
+  // Each worker matches with a copy of its own, compiled once for the run:
+  // the caller matches with the table itself, and the own matchers of a
+  // table serve one thread only. A copy that cannot be compiled leaves its
+  // worker out: the others do the work.
   for (int i = 0; i < workers; ++i) {
-    const LineTypeTable* own = &table;
-    if (i > 0) {
-      auto copy = std::make_unique<LineTypeTable>();
-      if (!CopyLineTypeTable(table, *copy)) continue;
-      own = copy.get();
-      c->tables.push_back(std::move(copy));
-    }
+    auto copy = std::make_unique<LineTypeTable>();
+    if (!CopyLineTypeTable(table, *copy)) continue;
     // The system may refuse a thread (a memory or process limit): the
     // workers started so far do the work, or the caller reads alone.
     try {
-      c->workers.emplace_back(ClassifyWorker, std::ref(*c), std::cref(*own));
+      c->workers.emplace_back(ClassifyWorker, std::ref(*c), std::cref(*copy));
     } catch (const std::system_error&) {
       break;
     }
+    c->tables.push_back(std::move(copy));
   }
-  if (c->workers.empty()) c.reset();
   return c;
 }
 
-LineBatch& NextClassifiedBatch(ParallelClassifier& c) {
+bool PoolHasWorkers(const ClassifierPool& pool) { return !pool.workers.empty(); }
+
+LineBatch& CallerBatch(ClassifierPool& pool) { return pool.callerBatch; }
+
+void ClassifyCallerBatch(ClassifierPool& pool, const LineTypeTable& table, LineBatch& batch,
+                         const LineCharsets* charsets) {
+  if (batch.longestLine <= kLongLineBytes) {
+    ClassifyBatch(table, batch, charsets);
+    return;
+  }
+  std::lock_guard<std::mutex> one(pool.longLines);
+  ClassifyBatch(table, batch, charsets);
+}
+
+void ClassifyNextFile(ClassifierPool& c, BatchSource&& source, const LineCharsets* charsets) {
+  {
+    std::lock_guard<std::mutex> lock(c.mutex);
+    TakeBackHandedOut(c);
+    c.source = std::move(source);
+    c.charsets = charsets;
+    c.sourceDone = false;
+  }
+  c.changed.notify_all();
+}
+
+LineBatch& NextClassifiedBatch(ClassifierPool& c) {
   std::unique_lock<std::mutex> lock(c.mutex);
   if (c.handedOut) {
-    c.bytesInFlight -= std::min(c.bytesInFlight, BatchFootprint(*c.handedOut));
-    KeepAsSpare(c, std::move(c.handedOut));
-    ++c.nextToHand;
+    TakeBackHandedOut(c);
     c.changed.notify_all();
   }
   c.changed.wait(lock, [&c] { return c.outOfMemory || c.ready.count(c.nextToHand) != 0; });
@@ -314,4 +354,24 @@ LineBatch& NextClassifiedBatch(ParallelClassifier& c) {
   c.handedOut = std::move(found->second);
   c.ready.erase(found);
   return *c.handedOut;
+}
+
+void EndPoolFile(ClassifierPool& c) {
+  std::unique_lock<std::mutex> lock(c.mutex);
+  // Reads happen under the lock, so from here on none touches the stream.
+  c.sourceDone = true;
+  c.source = BatchSource();
+  TakeBackHandedOut(c);
+  // The batches still being classified are waited for and dropped, so that
+  // none is taken for a batch of the next file. A worker out of memory has
+  // lost its batch; the run ends then anyway.
+  c.changed.wait(lock, [&c] {
+    return c.outOfMemory || c.ready.size() == c.nextToRead - c.nextToHand;
+  });
+  for (auto& [sequence, batch] : c.ready) {
+    c.bytesInFlight -= std::min(c.bytesInFlight, BatchFootprint(*batch));
+    KeepAsSpare(c, std::move(batch));
+  }
+  c.ready.clear();
+  c.nextToHand = c.nextToRead;
 }

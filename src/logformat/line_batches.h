@@ -60,8 +60,8 @@ void ClassifyBatch(const LineTypeTable& table, LineBatch& batch,
 // matcher's work tables grow with the line, several times its length.
 constexpr size_t kLongLineBytes = 64 * 1024;
 
-// Each classifying thread but one compiles a copy of the format; together
-// the copies may cost about this much. The compiler takes roughly
+// Each classifying thread compiles a copy of the format; together the
+// copies may cost about this much. The compiler takes roughly
 // kCopyBytesPerPiece for every piece of an expression.
 constexpr uint64_t kCopiesBudgetBytes = uint64_t{64} << 20;
 constexpr uint64_t kCopyBytesPerPiece = 512;
@@ -70,20 +70,52 @@ constexpr uint64_t kCopyBytesPerPiece = 512;
 // fewer when the format is so large that its copies would pass the budget.
 int AffordableWorkers(const LineTypeTable& table, int requested);
 
-// Classifies batches on `workers` threads while the caller takes them in
-// file order. Bounded: only a few batches per worker, and a few megabytes
-// of memory per batch, are in flight; a batch that takes the memory over
-// that (lines of many megabytes) is the last one read until batches have
-// been taken.
-struct ParallelClassifier;
+// The number of classifying threads a pool may have when `requested` are
+// asked for: each has a copy of the format, so fewer for a format so large
+// that its copies would pass the budget; 0 when one thread is asked for.
+int AffordablePoolWorkers(const LineTypeTable& table, int requested);
 
-// Starts the workers on `bytes`; they stop when the returned handle goes.
-// Empty for fewer than two workers, or when the system starts no thread.
-// REQUIRES: what `bytes` reads from, `table` and `charsets` outlive the handle.
-std::unique_ptr<ParallelClassifier, void (*)(ParallelClassifier*)> StartParallelClassifier(
-    const ByteSource& bytes, const LineTypeTable& table, int workers,
-    const LineCharsets* charsets = nullptr);
+// Classifies batches on worker threads while the caller takes them in file
+// order. The workers live for the whole run: each compiles its copy of the
+// format once, and the run's files stream through them one after another.
+// Bounded: only a few batches per worker, and a few megabytes of memory per
+// batch, are in flight; a batch that takes the memory over that (lines of
+// many megabytes) is the last one read until batches have been taken.
+struct ClassifierPool;
+using ClassifierPoolHandle = std::unique_ptr<ClassifierPool, void (*)(ClassifierPool*)>;
 
-// The next batch in file order; it stays valid until the next call. Throws
-// std::bad_alloc when a worker ran out of memory.
-LineBatch& NextClassifiedBatch(ParallelClassifier& classifier);
+// Starts `workers` threads (fewer when the system refuses one or a copy of
+// the format does not compile); they stop when the returned handle goes.
+// A pool without threads, for a single one, only keeps the caller's batch
+// from file to file. REQUIRES: `table` outlives the handle.
+ClassifierPoolHandle StartClassifierPool(const LineTypeTable& table, int workers);
+
+// Whether the pool has worker threads.
+bool PoolHasWorkers(const ClassifierPool& pool);
+
+// A batch for the caller's own reading and classifying, kept from file to
+// file so that small files need no fresh buffers.
+LineBatch& CallerBatch(ClassifierPool& pool);
+
+// Classifies a batch of the caller's on the caller's thread, with `table`
+// (which no worker uses); a batch with a long line waits for any other
+// such batch being classified, as on the workers.
+void ClassifyCallerBatch(ClassifierPool& pool, const LineTypeTable& table, LineBatch& batch,
+                         const LineCharsets* charsets = nullptr);
+
+// Hands the rest of a stream to the workers, read on from where `source`
+// stands. REQUIRES: PoolHasWorkers, and the previous file's batches were
+// all taken or its reading was ended with EndPoolFile.
+// Its lines are made UTF-8 from `charsets` when given, which must outlive
+// the file's reading.
+void ClassifyNextFile(ClassifierPool& pool, BatchSource&& source,
+                      const LineCharsets* charsets = nullptr);
+
+// The next batch of the current file, in file order; it stays valid until
+// the next call. Throws std::bad_alloc when a worker ran out of memory.
+LineBatch& NextClassifiedBatch(ClassifierPool& pool);
+
+// Ends the current file however far it was taken: the workers stop reading
+// its stream (so the caller may close it) and the batches in flight are
+// dropped. Nothing to do once its last batch was taken.
+void EndPoolFile(ClassifierPool& pool);

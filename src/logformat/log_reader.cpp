@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "logformat/classification.h"
 #include "logformat/date_shapes.h"
@@ -31,6 +32,7 @@ struct ReadingState {
   DateContext dates;    // the year for dates written without one
   std::string dayName;  // reused for the names of dates read into another shape
   std::string otherDayName;
+  std::vector<std::string> twinNames;  // reused for the other names of a day
   // The logger's clock: whether a line of the file has given a time yet,
   // and the minute of its hour.
   bool haveTime = false;
@@ -71,18 +73,41 @@ size_t FindOrAddDay(DayTable& days, std::string_view date, size_t currentDay, in
   return static_cast<size_t>(day - days.records.data());
 }
 
+// The day of the calendar day a day name names, when it was met before
+// under another of its names (looked up without diagnostics); null when it
+// was not, or the name is in neither day-name shape.
+DayRecord* FindTwinDay(DayTable& days, std::string_view name, ReadingState& state) {
+  DayNameTwins(name, state.twinNames);
+  for (const std::string& twin : state.twinNames) {
+    if (DayRecord* day = FindDay(days, twin, 0)) return day;
+  }
+  return nullptr;
+}
+
 // Makes the day a date text names the current day; a month and day with no
-// year known yet leave the current day as it is.
+// year known yet leave the current day as it is. A calendar day keeps the
+// name it was met under first, in whichever shape.
 void MoveToDayOf(std::string_view date, DayTable& days, int verbosity, ReadingState& state) {
   DayNaming naming = NameDayOfDate(date, state.dates, state.dayName);
   if (naming == DayNaming::kNoYear) return;
   if (naming == DayNaming::kAsWritten) {
+    bool current = state.currentDay < days.records.size() &&
+                   NamesEqualIgnoringCase(days.records[state.currentDay].name, date);
+    if (!current && FindDay(days, date, 0) == nullptr) {
+      if (DayRecord* day = FindTwinDay(days, date, state)) {
+        state.currentDay = static_cast<size_t>(day - days.records.data());
+        return;
+      }
+    }
     state.currentDay = FindOrAddDay(days, date, state.currentDay, verbosity);
     return;
   }
-  // A calendar day met before under its name in the other shape keeps it.
   OtherDayName(state.dayName, state.otherDayName);
-  if (DayRecord* day = FindDay(days, state.otherDayName, verbosity)) {
+  DayRecord* day = FindDay(days, state.otherDayName, verbosity);
+  if (day == nullptr && FindDay(days, state.dayName, 0) == nullptr) {
+    day = FindTwinDay(days, state.dayName, state);
+  }
+  if (day != nullptr) {
     state.currentDay = static_cast<size_t>(day - days.records.data());
     return;
   }
@@ -247,6 +272,8 @@ bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const
 namespace {
 
 constexpr size_t kSingleThreadBatch = 256 * 1024;
+// With workers, the caller's first batch of a file is as large as theirs.
+constexpr size_t kPoolFirstBatch = 1024 * 1024;
 
 // Takes the lines of one classified batch in order. Returns false when the
 // run must end: a bad hour, or a read error after the batch's lines.
@@ -284,11 +311,20 @@ bool ConsumeBatch(const ByteSource& bytes, const LineBatch& batch, const LineTyp
   return true;
 }
 
+// Ends the pool's reading of a file whichever way its reading ends, so that
+// no worker reads the stream once the caller may close it.
+struct PoolFileGuard {
+  ClassifierPool* pool = nullptr;
+  ~PoolFileGuard() {
+    if (pool != nullptr) EndPoolFile(*pool);
+  }
+};
+
 }  // namespace
 
 bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const AccountingConfig& config,
                   uint64_t& processedBytes, StatsStore& store, int workers,
-                  LogFileReading* file) {
+                  LogFileReading* file, ClassifierPool* pool) {
   LogFileReading unnamed;
   LogFileReading& reading = file != nullptr ? *file : unnamed;
   ReadingState state;
@@ -297,20 +333,39 @@ bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const Acc
   state.currentDay = static_cast<size_t>(undated - store.days.records.data());
   StartOnDayOfFileName(table.fileName, reading.name, store.days, config.verbosity, state);
 
-  workers = AffordableWorkers(table, workers);
-  auto classifier = StartParallelClassifier(bytes, table, workers, reading.charsets);
-  while (classifier) {
-    const LineBatch& batch = NextClassifiedBatch(*classifier);
-    if (!ConsumeBatch(bytes, batch, table, config, processedBytes, store, state, reading)) return false;
-    if (batch.endOfStream) return true;
+  // A pool for this file alone when the caller has none for the run.
+  ClassifierPoolHandle ownPool(nullptr, nullptr);
+  if (pool == nullptr) {
+    ownPool = StartClassifierPool(table, AffordablePoolWorkers(table, workers));
+    pool = ownPool.get();
   }
+  // The first batch is read and classified here: a file that fits in it
+  // (a daily log) costs the workers nothing, and a larger one is read on
+  // by them meanwhile.
+  bool parallel = PoolHasWorkers(*pool);
   BatchSource source;
   source.bytes = bytes;
-  LineBatch batch;
+  LineBatch& first = CallerBatch(*pool);
+  ReadBatch(source, parallel ? kPoolFirstBatch : kSingleThreadBatch, first);
+  PoolFileGuard guard;
+  if (parallel && !first.endOfStream) {
+    ClassifyNextFile(*pool, std::move(source), reading.charsets);
+    guard.pool = pool;
+  } else {
+    parallel = false;
+  }
+  ClassifyCallerBatch(*pool, table, first, reading.charsets);
+  if (!ConsumeBatch(bytes, first, table, config, processedBytes, store, state, reading)) return false;
+  if (first.endOfStream) return true;
   for (;;) {
-    ReadBatch(source, kSingleThreadBatch, batch);
-    ClassifyBatch(table, batch, reading.charsets);
-    if (!ConsumeBatch(bytes, batch, table, config, processedBytes, store, state, reading)) return false;
-    if (batch.endOfStream) return true;
+    LineBatch* batch = &first;
+    if (parallel) {
+      batch = &NextClassifiedBatch(*pool);
+    } else {
+      ReadBatch(source, kSingleThreadBatch, first);
+      ClassifyBatch(table, first, reading.charsets);
+    }
+    if (!ConsumeBatch(bytes, *batch, table, config, processedBytes, store, state, reading)) return false;
+    if (batch->endOfStream) return true;
   }
 }

@@ -9,6 +9,7 @@
 
 #include "logformat/byte_source.h"
 #include "logformat/format_file.h"
+#include "logformat/line_batches.h"
 #include "logformat/line_charsets.h"
 #include "logformat/time_zones.h"
 #include "stats/accounting.h"
@@ -40,6 +41,10 @@ struct LogFileReading {
 // order on the calling thread, so the outcome is the same. Throws
 // std::bad_alloc when memory runs out.
 // The recent lines that kicks quote start empty in every file.
-bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const AccountingConfig& config,
+// `pool`, when given, classifies with its workers (compiled once for the
+// run) and `workers` is not looked at; without one, a pool of up to
+// `workers` threads is started for this file alone.
+bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table,
+                  const AccountingConfig& config,
                   uint64_t& processedBytes, StatsStore& store, int workers = 1,
-                  LogFileReading* file = nullptr);
+                  LogFileReading* file = nullptr, ClassifierPool* pool = nullptr);

@@ -25,18 +25,37 @@
 struct RegexMatcher {
   RegexProgram program;
   RegexSpanFinder finder;
-  RegexPartsScratch scratch;
+  // For expressions that may match after the line's first position: the
+  // reversed expression, which finds where the leftmost match begins in
+  // one backward scan. Null when it is not needed or could not be built.
+  std::unique_ptr<RegexProgram> reversed;
+  std::unique_ptr<RegexSpanFinder> reverseFinder;
+  RegexPartsScratch scratch;  // for callers that share none
+  // How many of the positions (the whole match first) the caller reads:
+  // 1 when it wants only the span, kRegexPositions when it wants every part.
+  int positions = kRegexPositions;
 
   RegexMatcher() = default;
   RegexMatcher(const RegexMatcher&) = delete;
   RegexMatcher& operator=(const RegexMatcher&) = delete;
 };
 
-// Compiles `pattern` (extended syntax); nullptr when it is refused.
-std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern);
+// Compiles `pattern` (extended syntax) for a caller that reads the first
+// `positions` positions (1 to kRegexPositions); nullptr when it is refused.
+// An expression with a "$" that does not end it is taken only for the span
+// (`positions` 1): the parts the C library reports for it follow rules this
+// matcher does not reproduce.
+std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern,
+                                                  int positions = kRegexPositions);
 
 // Matches text[0, length), where `length` is the place of the text's first
 // zero byte. On kMatch, positions[0, kRegexPositions) hold the match and
-// subexpressions 1 to 11 as regexec reports them.
+// subexpressions 1 to 11 as regexec reports them; for a matcher compiled
+// for the span alone, positions 1 on hold -1.
 RegexOutcome RunRegexMatcher(RegexMatcher& matcher, const char* text, size_t length,
                              regmatch_t* positions);
+// The same with buffers for the parts that the caller shares among the
+// expressions one thread matches, so that their memory is bounded per
+// thread rather than per expression.
+RegexOutcome RunRegexMatcher(RegexMatcher& matcher, RegexPartsScratch& scratch, const char* text,
+                             size_t length, regmatch_t* positions);

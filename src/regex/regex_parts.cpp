@@ -13,6 +13,7 @@ struct PathSearch {
   bool atTextStart;  // the span begins at the start of the text
   bool atTextEnd;    // the span ends at the end of the text
   size_t stepCount;
+  size_t marksPerStep;  // 2 when inner anchors make the anchored flag count, else 1
   // Which ways may end: any, or only those whose last stretch after the
   // last byte does (or does not) pass an anchor.
   enum { kAnyWay, kPlainEnd, kAnchoredEnd } accept;
@@ -23,7 +24,8 @@ struct PathSearch {
 // back-reference, whether the end can be reached from there depends on
 // nothing else, so a second try would fail like the first.
 bool MarkTried(PathSearch& s, int step, uint32_t at, bool anchored) {
-  size_t bit = (static_cast<size_t>(at) * s.stepCount + static_cast<size_t>(step)) * 2 + anchored;
+  size_t bit = (static_cast<size_t>(at) * s.stepCount + static_cast<size_t>(step)) * s.marksPerStep +
+               (anchored && s.marksPerStep == 2);
   uint64_t& word = s.scratch->visited[bit / 64];
   uint64_t mask = uint64_t{1} << (bit % 64);
   if (word & mask) return false;
@@ -170,6 +172,16 @@ bool SearchPath(PathSearch& s, uint64_t bits) {
   return false;
 }
 
+// A long span's path may grow large: its room is taken at the bound at
+// once, where growing step by step would hold the old and the new copy at
+// each doubling. Only the frames used take memory.
+void ReserveForSpan(RegexPartsScratch& scratch, uint32_t spanLength) {
+  constexpr uint32_t kLongSpan = 4096;
+  if (spanLength >= kLongSpan && scratch.path.capacity() < kRegexMaxPathFrames) {
+    scratch.path.reserve(kRegexMaxPathFrames);
+  }
+}
+
 }  // namespace
 
 bool RecoverRegexParts(const RegexProgram& program, RegexPartsScratch& scratch, const char* text,
@@ -182,13 +194,17 @@ bool RecoverRegexParts(const RegexProgram& program, RegexPartsScratch& scratch, 
   s.atTextStart = start == 0;
   s.atTextEnd = end == length;
   s.stepCount = program.steps.size();
-  uint64_t bits = (static_cast<uint64_t>(end - start) + 1) * s.stepCount * 2;
+  // Without inner anchors, whether one was passed never decides whether a
+  // way is taken, so one mark per step and position does.
+  s.marksPerStep = program.innerAnchors ? 2 : 1;
+  uint64_t bits = (static_cast<uint64_t>(end - start) + 1) * s.stepCount * s.marksPerStep;
   if (bits > kRegexMaxVisitedBits) return false;
+  ReserveForSpan(scratch, s.spanLength);
   if (!program.innerAnchors) {
     s.accept = PathSearch::kAnyWay;
-    if (!SearchPath(s, bits)) return false;
-    RecordPositions(program, scratch.path, start, end, positions);
-    return true;
+    bool found = SearchPath(s, bits);
+    if (found) RecordPositions(program, scratch.path, start, end, positions);
+    return found;
   }
   // The C library tells an end reached through an anchor from a plain one,
   // with rules of its own for which it prefers; a span that both kinds of
@@ -198,7 +214,7 @@ bool RecoverRegexParts(const RegexProgram& program, RegexPartsScratch& scratch, 
   if (plain) RecordPositions(program, scratch.path, start, end, positions);
   s.accept = PathSearch::kAnchoredEnd;
   bool anchored = SearchPath(s, bits);
-  if (plain == anchored || s.pathTooLong) return false;
-  if (anchored) RecordPositions(program, scratch.path, start, end, positions);
-  return true;
+  bool decided = plain != anchored && !s.pathTooLong;
+  if (decided && anchored) RecordPositions(program, scratch.path, start, end, positions);
+  return decided;
 }

@@ -12,13 +12,15 @@
 
 #include "regex/regex_program.h"
 
-// The search marks every (step, position, anchored) it has tried, so it
-// stays linear in the span; spans whose marks would take more than this
-// many bits are left to the C library.
-constexpr uint64_t kRegexMaxVisitedBits = uint64_t{64} << 20;
+// The search marks every (step, position) it has tried (and, for programs
+// with inner anchors, whether an anchor was passed), so it stays linear in
+// the span; spans whose marks would take more than this many bits (4 MiB)
+// are left to the C library. Together with the path's bound below, this
+// bounds the memory of the search whatever the program and the line.
+constexpr uint64_t kRegexMaxVisitedBits = uint64_t{32} << 20;
 // The way being tried is kept as a path of frames; one longer than this
-// leaves the line to the C library too.
-constexpr size_t kRegexMaxPathFrames = size_t{1} << 22;
+// (4 MiB of frames) leaves the line to the C library too.
+constexpr size_t kRegexMaxPathFrames = size_t{1} << 18;
 
 struct RegexPathFrame {
   int step = 0;
@@ -28,7 +30,8 @@ struct RegexPathFrame {
   uint32_t run = 0;       // a byte loop: how many ways out are left to try
 };
 
-// Buffers reused from line to line; one per thread.
+// Buffers reused from line to line and from expression to expression; one
+// per thread, shared by every expression that thread matches.
 struct RegexPartsScratch {
   std::vector<uint64_t> visited;
   std::vector<RegexPathFrame> path;

@@ -1,5 +1,6 @@
 #include "regex/regex_program.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -200,6 +201,16 @@ bool HasInnerAnchors(const RegexTree& tree) {
   return anchors > 0;
 }
 
+// Whether the tree has a "$" other than one that ends the whole expression.
+bool HasInnerEndAnchor(const RegexTree& tree) {
+  int ends = 0;
+  for (const RegexNode& node : tree.nodes) ends += node.kind == RegexNodeKind::kLineEnd;
+  const RegexNode& root = tree.nodes[static_cast<size_t>(tree.root)];
+  int last = root.kind == RegexNodeKind::kConcat ? root.children.back() : tree.root;
+  ends -= tree.nodes[static_cast<size_t>(last)].kind == RegexNodeKind::kLineEnd;
+  return ends > 0;
+}
+
 }  // namespace
 
 bool BuildRegexProgram(const RegexTree& tree, RegexProgram& program) {
@@ -216,6 +227,7 @@ bool BuildRegexProgram(const RegexTree& tree, RegexProgram& program) {
   if (b.tooLarge || program.byteSets.size() > 255) return false;
   program.start = body.start;
   program.innerAnchors = HasInnerAnchors(tree);
+  program.innerEndAnchor = HasInnerEndAnchor(tree);
   for (size_t i = 0; i < program.steps.size(); ++i) {
     RegexStep& step = program.steps[i];
     if (step.kind != RegexStepKind::kSplit) continue;
@@ -224,4 +236,35 @@ bool BuildRegexProgram(const RegexTree& tree, RegexProgram& program) {
   }
   ComputeByteClasses(program);
   return true;
+}
+
+bool BuildReversedRegexProgram(const RegexTree& tree, RegexProgram& program) {
+  RegexTree reversed = tree;
+  for (RegexNode& node : reversed.nodes) {
+    if (node.kind == RegexNodeKind::kConcat) {
+      std::reverse(node.children.begin(), node.children.end());
+    } else if (node.kind == RegexNodeKind::kLineStart) {
+      node.kind = RegexNodeKind::kLineEnd;
+    } else if (node.kind == RegexNodeKind::kLineEnd) {
+      node.kind = RegexNodeKind::kLineStart;
+    }
+  }
+  // ".*" first, so that a match may end anywhere after the scan's start.
+  RegexNode any;
+  any.kind = RegexNodeKind::kBytes;
+  any.bytes.set();
+  any.bytes.reset(0);
+  reversed.nodes.push_back(any);
+  RegexNode loop;
+  loop.kind = RegexNodeKind::kRepeat;
+  loop.minCount = 0;
+  loop.maxCount = -1;
+  loop.children.push_back(static_cast<int>(reversed.nodes.size() - 1));
+  reversed.nodes.push_back(loop);
+  RegexNode concat;
+  concat.kind = RegexNodeKind::kConcat;
+  concat.children = {static_cast<int>(reversed.nodes.size() - 1), reversed.root};
+  reversed.nodes.push_back(concat);
+  reversed.root = static_cast<int>(reversed.nodes.size() - 1);
+  return BuildRegexProgram(reversed, program);
 }

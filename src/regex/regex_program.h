@@ -48,7 +48,17 @@ struct RegexProgram {
   // "^" or "$" somewhere else than first and last in the expression: a
   // match may then end both through an anchor and without one.
   bool innerAnchors = false;
+  // A "$" somewhere else than last in the expression. Which way the C
+  // library then takes through the expression, and so which parts it
+  // reports, follows rules of its own; the span of the match does not.
+  bool innerEndAnchor = false;
 };
 
 // Compiles `tree`; false when the program would exceed kRegexMaxSteps.
 bool BuildRegexProgram(const RegexTree& tree, RegexProgram& program);
+
+// Compiles the expression of `tree` read backwards ("^" and "$" trading
+// places) and preceded by ".*": run over a text from its end, its
+// automaton accepts at every position where a match of `tree` begins.
+// Only for finding spans: its subexpressions mean nothing.
+bool BuildReversedRegexProgram(const RegexTree& tree, RegexProgram& program);

@@ -12,18 +12,24 @@ constexpr uint8_t kStateAcceptsHere = 1;
 constexpr uint8_t kStateDead = 2;  // waits for no byte
 
 // The byte steps reachable from `seeds` without consuming a byte, and
-// whether the match step is among them.
+// whether the match step is among them. Adds the steps visited to the
+// building work.
 RegexState Closure(RegexSpanFinder& f, const std::vector<int>& seeds, bool atStart, bool atEnd) {
   const RegexProgram& p = *f.program;
   RegexState state;
   state.atTextStart = atStart;
-  f.scratchSeen.assign(p.steps.size(), 0);
+  if (f.scratchSeen.size() != p.steps.size() || ++f.closureMark == 0) {
+    f.scratchSeen.assign(p.steps.size(), 0);
+    f.closureMark = 1;
+  }
+  const uint32_t mark = f.closureMark;
   f.scratchStack.assign(seeds.rbegin(), seeds.rend());
   while (!f.scratchStack.empty()) {
     int at = f.scratchStack.back();
     f.scratchStack.pop_back();
-    if (f.scratchSeen[static_cast<size_t>(at)]) continue;
-    f.scratchSeen[static_cast<size_t>(at)] = 1;
+    if (f.scratchSeen[static_cast<size_t>(at)] == mark) continue;
+    f.scratchSeen[static_cast<size_t>(at)] = mark;
+    ++f.buildWork;
     const RegexStep& step = p.steps[static_cast<size_t>(at)];
     switch (step.kind) {
       case RegexStepKind::kByte:
@@ -75,7 +81,14 @@ int32_t StateFor(RegexSpanFinder& f, const std::vector<int>& seeds, bool atStart
   std::string key = StateKey(state);
   auto found = f.stateIndex.find(key);
   if (found != f.stateIndex.end()) return found->second;
-  if (f.states.size() >= kRegexMaxStates) return kOverflow;
+  // A state's memory: its steps, held in the state and in its key, and its
+  // row of transitions.
+  size_t bytes = 2 * key.size() + static_cast<size_t>(f.program->classCount) * sizeof(int32_t) +
+                 sizeof(RegexState) + 64;
+  if (f.states.size() >= kRegexMaxStates || f.cacheBytes + bytes > kRegexMaxCacheBytes) {
+    return kOverflow;
+  }
+  f.cacheBytes += bytes;
   int32_t index = static_cast<int32_t>(f.states.size());
   f.stateFlags.push_back(static_cast<uint8_t>((state.acceptsHere ? kStateAcceptsHere : 0) |
                                                (state.waiting.empty() ? kStateDead : 0)));
@@ -90,6 +103,9 @@ void ResetStates(RegexSpanFinder& f) {
   f.stateFlags.clear();
   f.transitions.clear();
   f.stateIndex.clear();
+  f.cacheBytes = 0;
+  f.buildWork = 0;
+  f.scannedBytes = 0;
   std::vector<int> start{f.program->start};
   f.startAtTextStart = StateFor(f, start, true);
   f.startElsewhere = StateFor(f, start, false);
@@ -145,6 +161,44 @@ int64_t LongestFrom(RegexSpanFinder& f, const unsigned char* text, size_t length
   return lastEnd;
 }
 
+// The leftmost position where a match begins, found with the automaton of
+// the reversed expression (unanchored at its start) in one scan of the text
+// from its end: -1 for none, kOverflow when the cache filled up.
+int64_t LeftmostStart(RegexSpanFinder& r, const unsigned char* text, size_t length) {
+  const size_t classes = static_cast<size_t>(r.program->classCount);
+  const uint8_t* byteClass = r.program->byteClass;
+  int32_t state = r.startAtTextStart;  // the reversed text starts at the end of the line
+  int64_t leftmost = -1;
+  for (size_t at = length;; --at) {
+    // At the line's start, the end of the reversed text, a reversed "$" holds.
+    bool accepts = at == 0 ? r.states[static_cast<size_t>(state)].acceptsAtEnd
+                           : (r.stateFlags[static_cast<size_t>(state)] & kStateAcceptsHere) != 0;
+    if (accepts) leftmost = static_cast<int64_t>(at);
+    if (at == 0) break;
+    int32_t next = r.transitions[static_cast<size_t>(state) * classes + byteClass[text[at - 1]]];
+    if (next < 0) next = ComputeTransition(r, state, text[at - 1]);
+    if (next == kOverflow) return kOverflow;
+    state = next;
+  }
+  r.scannedBytes += length + 1;
+  return leftmost;
+}
+
+// Whether a finder whose cache overflowed may be emptied for the next line:
+// only once the states it built have served enough bytes.
+bool MayRebuild(const RegexSpanFinder& f) {
+  return f.scannedBytes >= kRegexBytesPerBuildStep * f.buildWork;
+}
+
+// After a line of `length` bytes the finder could not settle (it goes to
+// the C library, whose work counts too): empties a full cache when it has
+// earned it, and keeps it otherwise.
+RegexOutcome Overflowed(RegexSpanFinder& f, size_t length) {
+  f.scannedBytes += length + 1;
+  if (MayRebuild(f)) ResetStates(f);
+  return RegexOutcome::kUndecided;
+}
+
 }  // namespace
 
 void InitRegexSpanFinder(const RegexProgram& program, RegexSpanFinder& finder) {
@@ -156,26 +210,41 @@ void InitRegexSpanFinder(const RegexProgram& program, RegexSpanFinder& finder) {
       elsewhere.waiting.empty() && !elsewhere.acceptsHere && !elsewhere.acceptsAtEnd;
 }
 
-RegexOutcome FindRegexSpan(RegexSpanFinder& finder, const char* text, size_t length,
-                           size_t& matchStart, size_t& matchEnd) {
+RegexOutcome FindRegexSpan(RegexSpanFinder& finder, RegexSpanFinder* reverse, const char* text,
+                           size_t length, size_t& matchStart, size_t& matchEnd) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
   // Trying every start costs time that grows with the square of the line
-  // in the worst case; past this much work the line is left undecided.
-  const size_t budget = 32 * length + 4096;
+  // in the worst case; past this much work the reversed automaton takes
+  // over, or without it the line is left undecided.
+  const size_t budget = reverse == nullptr ? 32 * length + 4096
+                                            : (finder.searchBudget == 0 ? 0 : 4 * length + finder.searchBudget);
   size_t work = 0;
   for (size_t start = 0; start <= length; ++start) {
     if (start > 0 && finder.anchoredAtStart) break;
     int64_t end = LongestFrom(finder, bytes, length, start, work);
-    if (end == kOverflow) {
-      ResetStates(finder);
-      return RegexOutcome::kUndecided;
-    }
+    if (end == kOverflow) return Overflowed(finder, length);
     if (end >= 0) {
+      finder.scannedBytes += work;
       matchStart = start;
       matchEnd = static_cast<size_t>(end);
       return RegexOutcome::kMatch;
     }
-    if (work > budget) return RegexOutcome::kUndecided;
+    if (work > budget) {
+      finder.scannedBytes += work;
+      if (reverse == nullptr) return RegexOutcome::kUndecided;
+      int64_t leftmost = LeftmostStart(*reverse, bytes, length);
+      if (leftmost == kOverflow) return Overflowed(*reverse, length);
+      if (leftmost < 0) return RegexOutcome::kNoMatch;
+      work = 0;
+      end = LongestFrom(finder, bytes, length, static_cast<size_t>(leftmost), work);
+      if (end == kOverflow) return Overflowed(finder, length);
+      finder.scannedBytes += work;
+      if (end < 0) return RegexOutcome::kUndecided;  // cannot happen: the scans agree
+      matchStart = static_cast<size_t>(leftmost);
+      matchEnd = static_cast<size_t>(end);
+      return RegexOutcome::kMatch;
+    }
   }
+  finder.scannedBytes += work;
   return RegexOutcome::kNoMatch;
 }

@@ -48,22 +48,29 @@ int MonthOf(std::string_view date) {
   return 0;
 }
 
-// A text of exactly ten characters shaped yyyy-mm-dd, with the month 01 to
-// 12 and the day 01 to 31, as the date it names (month counted from 0).
+// A text shaped yyyy-mm-dd, the year of four to nine digits, that names a
+// day of the calendar (no 30 February, no month 13), as the date it names
+// (month counted from 0).
 bool ReadIsoDate(std::string_view date, int64_t& year, int& month, int64_t& day) {
-  if (date.size() != 10 || date[4] != '-' || date[7] != '-') return false;
-  for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-    if (date[i] < '0' || date[i] > '9') return false;
-  }
+  static const int kDaysInMonth[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (date.size() < 10 || date.size() > 15) return false;
+  size_t yearDigits = date.size() - 6;
+  if (date[yearDigits] != '-' || date[yearDigits + 3] != '-') return false;
   auto digits = [&date](size_t at, size_t count) {
     int64_t value = 0;
-    for (size_t i = at; i < at + count; ++i) value = value * 10 + (date[i] - '0');
+    for (size_t i = at; i < at + count; ++i) {
+      if (date[i] < '0' || date[i] > '9') return int64_t{-1};
+      value = value * 10 + (date[i] - '0');
+    }
     return value;
   };
-  year = digits(0, 4);
-  int64_t monthNumber = digits(5, 2);
-  day = digits(8, 2);
-  if (monthNumber < 1 || monthNumber > 12 || day < 1 || day > 31) return false;
+  year = digits(0, yearDigits);
+  int64_t monthNumber = digits(yearDigits + 1, 2);
+  day = digits(yearDigits + 4, 2);
+  if (year < 0 || monthNumber < 1 || monthNumber > 12 || day < 1) return false;
+  if (day > kDaysInMonth[monthNumber - 1] || (monthNumber == 2 && day == 29 && !IsLeapYear(year))) {
+    return false;
+  }
   month = static_cast<int>(monthNumber - 1);
   return true;
 }
