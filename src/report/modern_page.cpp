@@ -7,15 +7,9 @@
 
 namespace {
 
-constexpr const char* kHomePage = "README.md";
-constexpr const char* kCredit = "the tallywick contributors";
-
-// The ctime text of `when` without its newline; a fixed text for a time
-// that ctime cannot show.
+// The ctime text of `when` without its newline.
 std::string PageTimeText(time_t when) {
-  char buffer[64];
-  if (ctime_r(&when, buffer) == nullptr) return "(time out of range)";
-  std::string text = buffer;
+  std::string text = CtimeText(when);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
 }

@@ -7,19 +7,6 @@
 
 namespace {
 
-// Where the footer's program link points: the project's own documentation.
-constexpr const char* kHomePage = "README.md";
-// Who the footer and the leading comment credit.
-constexpr const char* kCredit = "the tallywick contributors";
-
-// The ctime text of `when`, newline included. A time that ctime cannot show
-// (a year beyond 9999) gets a fixed text of the same shape.
-std::string CtimeText(time_t when) {
-  char buffer[64];
-  if (ctime_r(&when, buffer) == nullptr) return "(time out of range)\n";
-  return buffer;
-}
-
 // The document type, the leading comment, the title and the page's top
 // line with the channel and its maker.
 void WritePageHead(FILE* out, const PageStyle& style) {

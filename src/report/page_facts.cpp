@@ -274,6 +274,12 @@ std::vector<BigNumberFact> RankBigNumbers(const NickTable& nicks, const std::str
   return facts;
 }
 
+std::string CtimeText(time_t when) {
+  char buffer[64];
+  if (ctime_r(&when, buffer) == nullptr) return "(time out of range)\n";
+  return buffer;
+}
+
 std::string PhraseWithValue(const std::string& phrase, long value) {
   std::string text;
   text.reserve(phrase.size() + 20);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -98,6 +99,11 @@ std::optional<RankedRow> RankRow(const NickTable& nicks, NickMetric metric, bool
 // topic changes judge any nick; the others, about what was said, judge only
 // the nicks before the first one with no lines.
 std::vector<BigNumberFact> RankBigNumbers(const NickTable& nicks, const std::string& statWord);
+
+// The ctime text of `when`, newline included, as the pages date
+// themselves. A time that ctime cannot show (a year beyond 9999) gets a
+// fixed text of the same shape.
+std::string CtimeText(time_t when);
 
 // A Big Numbers phrase with `value` written in place of its "%ld" and "%%"
 // written as "%".
