@@ -85,6 +85,7 @@ size_t FillBytes(BatchSource& source, size_t targetBytes, std::vector<char>& byt
 
 void ReadBatch(BatchSource& source, size_t targetBytes, LineBatch& batch) {
   batch.lines.clear();
+  batch.wideMatches.clear();
   batch.longestLine = 0;
   batch.readError = false;
   batch.readErrno = 0;
@@ -111,7 +112,8 @@ void ReadBatch(BatchSource& source, size_t targetBytes, LineBatch& batch) {
 
 // The memory a batch holds: its bytes and its line records.
 static size_t BatchFootprint(const LineBatch& batch) {
-  return batch.bytes.capacity() + batch.lines.capacity() * sizeof(BatchLine);
+  return batch.bytes.capacity() + batch.lines.capacity() * sizeof(BatchLine) +
+         batch.wideMatches.capacity() * sizeof(LineMatch);
 }
 
 static void RecodeBatch(const LineCharsets& charsets, LineBatch& batch) {
@@ -128,10 +130,18 @@ static void RecodeBatch(const LineCharsets& charsets, LineBatch& batch) {
   }
 }
 
-void ClassifyBatch(const LineTypeTable& table, LineBatch& batch, const LineCharsets* charsets) {
+void ClassifyBatch(const LineTypeTable& table, LineBatch& batch, const LineCharsets* charsets,
+                   const LineRecording& recording) {
   if (charsets != nullptr) RecodeBatch(*charsets, batch);
   for (BatchLine& line : batch.lines) {
-    line.match = ClassifyLine(table, batch.bytes.data() + line.offset);
+    const char* text = batch.bytes.data() + line.offset;
+    LineMatch match = ClassifyLine(table, text);
+    uint32_t wide = 0;
+    if (line.length > kLongestCompactLine && match.type != kTypeNull) {
+      batch.wideMatches.push_back(match);
+      wide = static_cast<uint32_t>(batch.wideMatches.size());
+    }
+    line.record = RecordLine(table, recording, text, line.length, match, wide);
   }
 }
 
@@ -171,6 +181,7 @@ struct ClassifierPool {
   std::vector<std::unique_ptr<LineTypeTable>> tables;  // one copy per worker
   LineBatch callerBatch;
   const LineCharsets* charsets = nullptr;  // what the current file's lines are made UTF-8 from
+  LineRecording recording;                 // how the current file's lines are recorded
   BatchSource source;
   size_t maxInFlight = 0;       // batches read and not yet given back
   size_t maxBytesInFlight = 0;  // their memory, before the next read
@@ -235,11 +246,11 @@ bool ReadNextBatch(ClassifierPool& c, std::unique_ptr<LineBatch>& batch, uint64_
 
 void ClassifyOwnBatch(ClassifierPool& c, const LineTypeTable& table, LineBatch& batch) {
   if (batch.longestLine <= kLongLineBytes) {
-    ClassifyBatch(table, batch, c.charsets);
+    ClassifyBatch(table, batch, c.charsets, c.recording);
     return;
   }
   std::lock_guard<std::mutex> one(c.longLines);
-  ClassifyBatch(table, batch, c.charsets);
+  ClassifyBatch(table, batch, c.charsets, c.recording);
 }
 
 // A worker's life: it waits for a file with lines left to read and room in
@@ -322,21 +333,23 @@ bool PoolHasWorkers(const ClassifierPool& pool) { return !pool.workers.empty(); 
 LineBatch& CallerBatch(ClassifierPool& pool) { return pool.callerBatch; }
 
 void ClassifyCallerBatch(ClassifierPool& pool, const LineTypeTable& table, LineBatch& batch,
-                         const LineCharsets* charsets) {
+                         const LineCharsets* charsets, const LineRecording& recording) {
   if (batch.longestLine <= kLongLineBytes) {
-    ClassifyBatch(table, batch, charsets);
+    ClassifyBatch(table, batch, charsets, recording);
     return;
   }
   std::lock_guard<std::mutex> one(pool.longLines);
-  ClassifyBatch(table, batch, charsets);
+  ClassifyBatch(table, batch, charsets, recording);
 }
 
-void ClassifyNextFile(ClassifierPool& c, BatchSource&& source, const LineCharsets* charsets) {
+void ClassifyNextFile(ClassifierPool& c, BatchSource&& source, const LineCharsets* charsets,
+                      const LineRecording& recording) {
   {
     std::lock_guard<std::mutex> lock(c.mutex);
     TakeBackHandedOut(c);
     c.source = std::move(source);
     c.charsets = charsets;
+    c.recording = recording;
     c.sourceDone = false;
   }
   c.changed.notify_all();

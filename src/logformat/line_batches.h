@@ -13,6 +13,7 @@
 #include "logformat/classification.h"
 #include "logformat/format_file.h"
 #include "logformat/line_charsets.h"
+#include "logformat/line_record.h"
 
 // One line of a batch: its text is zero-terminated in the batch's bytes,
 // newline and ANSI sequences removed.
@@ -20,12 +21,13 @@ struct BatchLine {
   size_t offset = 0;
   size_t length = 0;
   uint64_t countedBytes = 0;  // what the line adds to the processed-bytes total
-  LineMatch match;
+  LineRecord record;
 };
 
 struct LineBatch {
   std::vector<char> bytes;
   std::vector<BatchLine> lines;
+  std::vector<LineMatch> wideMatches;  // the matches of lines too long for a compact record
   size_t longestLine = 0;    // the stored bytes of its longest line
   bool readError = false;    // reading stopped on an error after these lines
   int readErrno = 0;         // the error's errno, saved where it happened
@@ -52,9 +54,11 @@ void ReadBatch(BatchSource& source, size_t targetBytes, LineBatch& batch);
 
 // Classifies every line of a batch, first made UTF-8 when `charsets` is
 // given: a line that converting changes is written anew after the batch's
-// bytes, and its record points there.
+// bytes, and its record points there. Messages are counted as `recording`
+// says.
 void ClassifyBatch(const LineTypeTable& table, LineBatch& batch,
-                   const LineCharsets* charsets = nullptr);
+                   const LineCharsets* charsets = nullptr,
+                   const LineRecording& recording = LineRecording());
 
 // Lines longer than this are classified on one thread at a time: the
 // matcher's work tables grow with the line, several times its length.
@@ -101,15 +105,17 @@ LineBatch& CallerBatch(ClassifierPool& pool);
 // (which no worker uses); a batch with a long line waits for any other
 // such batch being classified, as on the workers.
 void ClassifyCallerBatch(ClassifierPool& pool, const LineTypeTable& table, LineBatch& batch,
-                         const LineCharsets* charsets = nullptr);
+                         const LineCharsets* charsets = nullptr,
+                         const LineRecording& recording = LineRecording());
 
 // Hands the rest of a stream to the workers, read on from where `source`
 // stands. REQUIRES: PoolHasWorkers, and the previous file's batches were
 // all taken or its reading was ended with EndPoolFile.
-// Its lines are made UTF-8 from `charsets` when given, which must outlive
-// the file's reading.
+// Its lines are made UTF-8 from `charsets` when given, and recorded as
+// `recording` says; what they point to must outlive the file's reading.
 void ClassifyNextFile(ClassifierPool& pool, BatchSource&& source,
-                      const LineCharsets* charsets = nullptr);
+                      const LineCharsets* charsets = nullptr,
+                      const LineRecording& recording = LineRecording());
 
 // The next batch of the current file, in file order; it stays valid until
 // the next call. Throws std::bad_alloc when a worker ran out of memory.

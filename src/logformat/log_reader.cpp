@@ -46,21 +46,6 @@ struct ReadingState {
   int shiftedToHour = 0;
 };
 
-bool PartGiven(const LineTypeTable& table, const LineMatch& match, int part) {
-  return table.types[match.type].parts[part] != 0;
-}
-
-// The text of a part, a view into the line; a subexpression that took no
-// part in the match gives the empty text. None when the type lacks the part.
-std::optional<std::string_view> PartText(const LineTypeTable& table, const LineMatch& match,
-                                         int part, const char* line) {
-  if (!PartGiven(table, match, part)) return std::nullopt;
-  const regmatch_t& position = match.positions[table.types[match.type].parts[part]];
-  if (position.rm_so < 0) return std::string_view();
-  return std::string_view(line + position.rm_so,
-                          static_cast<size_t>(position.rm_eo - position.rm_so));
-}
-
 size_t FindOrAddDay(DayTable& days, std::string_view date, size_t currentDay, int verbosity) {
   // Names are unique without regard to case, so the current day is the
   // answer whenever it matches; the diagnostics need the full scan.
@@ -141,23 +126,6 @@ void ReportParsedLine(const char* line, LineType type, const LineParts& parts) {
           other.data(), static_cast<int>(message.size()), message.data());
 }
 
-// The minutes of a time read from `at`: the two digits after the hour's
-// digits and a colon or a dot ("09:45", "9.45"); 0 when there are none.
-int MinuteAfterHour(std::string_view text, size_t at) {
-  while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '+' ||
-                              text[at] == '-')) {
-    ++at;
-  }
-  while (at < text.size() && IsCDigit(static_cast<unsigned char>(text[at]))) ++at;
-  if (at + 2 >= text.size() || (text[at] != ':' && text[at] != '.')) return 0;
-  if (!IsCDigit(static_cast<unsigned char>(text[at + 1])) ||
-      !IsCDigit(static_cast<unsigned char>(text[at + 2]))) {
-    return 0;
-  }
-  int minute = (text[at + 1] - '0') * 10 + (text[at + 2] - '0');
-  return minute < 60 ? minute : 0;
-}
-
 // The day named `name`, found (in either day-name shape) or added.
 size_t DayNamed(DayTable& days, const std::string& name, std::string& other, int verbosity) {
   if (DayRecord* day = FindDay(days, name, verbosity)) {
@@ -204,33 +172,42 @@ void ShiftToPageClock(const ZoneShift& zones, DayTable& days, int verbosity, Rea
 }
 
 // Follows the hour of a line that gives one. Returns false on a bad hour.
-bool FollowHour(const LineTypeTable& table, const LineMatch& match, const char* line,
-                size_t length, ReadingState& state) {
-  if (!PartGiven(table, match, kPartTime)) return true;
-  const regmatch_t& time = match.positions[table.types[match.type].parts[kPartTime]];
-  if (time.rm_so < 0) return true;
-  int64_t hour = ReadNumberAt(std::string_view(line, length), static_cast<size_t>(time.rm_so));
-  if (hour < 0 || hour > 23) {
-    fprintf(stderr, "Bad hour \"%s\"\n", line + time.rm_so);
+bool FollowHour(const LineTypeTable& table, const LineRecord& record, const char* line,
+                size_t length, const LineMatch* wideMatches, ReadingState& state) {
+  std::optional<size_t> at = PartStart(table, record, kPartTime, wideMatches);
+  if (!at) return true;
+  int hour = record.hour, minute = record.minute;
+  if (record.wide != 0) {  // a line too long to be read ahead
+    int64_t read = ReadNumberAt(std::string_view(line, length), *at);
+    hour = read < 0 || read > 23 ? -1 : static_cast<int>(read);
+    minute = MinuteAfterHour(std::string_view(line, length), *at);
+  }
+  if (hour < 0) {
+    fprintf(stderr, "Bad hour \"%s\"\n", line + *at);
     return false;
   }
-  state.hour = static_cast<int>(hour);
+  state.hour = hour;
   state.quarter = state.hour / 6;
   state.haveTime = true;
-  state.minute = MinuteAfterHour(std::string_view(line, length), static_cast<size_t>(time.rm_so));
+  state.minute = minute;
   return true;
 }
 
 // Everything that follows classification, in line order. Returns false on a
 // bad hour.
-bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const char* line,
-                       size_t length, const AccountingConfig& config, const ZoneShift* zones,
-                       StatsStore& store, ReadingState& state) {
+bool HandleMatchedLine(const LineTypeTable& table, const LineBatch& batch, const BatchLine& batchLine,
+                       const AccountingConfig& config, const ZoneShift* zones, StatsStore& store,
+                       ReadingState& state) {
+  const LineRecord& record = batchLine.record;
+  const char* line = batch.bytes.data() + batchLine.offset;
+  const size_t length = batchLine.length;
+  const LineMatch* wide = batch.wideMatches.data();
   LineFacts facts;
-  facts.type = match.type;
-  facts.parts.nick = PartText(table, match, kPartNick, line);
-  facts.parts.otherNick = PartText(table, match, kPartOtherNick, line);
-  facts.parts.message = PartText(table, match, kPartString, line);
+  facts.type = record.type;
+  facts.parts.nick = PartText(table, record, kPartNick, line, wide);
+  facts.parts.otherNick = PartText(table, record, kPartOtherNick, line, wide);
+  facts.parts.message = PartText(table, record, kPartString, line, wide);
+  if (record.counted) facts.messageFacts = &record.message;
   // A line of an ignored person, or one that kicks or becomes one, is
   // dropped before anything of it counts: its hour, its date, its place in
   // a run, the records of the nicks it names.
@@ -239,8 +216,8 @@ bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const
     facts.speaker = CountedNickOf(store, *facts.parts.nick);
     if (facts.speaker == nullptr) return true;
   }
-  if (!FollowHour(table, match, line, length, state)) return false;
-  if (std::optional<std::string_view> date = PartText(table, match, kPartDate, line)) {
+  if (!FollowHour(table, record, line, length, wide, state)) return false;
+  if (std::optional<std::string_view> date = PartText(table, record, kPartDate, line, wide)) {
     // Every lookup is reported above verbosity 1, so none is skipped there.
     if (config.verbosity > 1 || !state.haveLastDate || *date != state.lastDate) {
       state.haveLastDate = true;
@@ -248,10 +225,10 @@ bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const
       MoveToDayOf(*date, store.days, config.verbosity, state);
     }
   }
-  if (config.verbosity > 1) ReportParsedLine(line, match.type, facts.parts);
+  if (config.verbosity > 1) ReportParsedLine(line, record.type, facts.parts);
 
   CountMonologueRun(state.run, store.nicks, facts.speaker);
-  if (match.type == kTypeDateStamp || match.type == kTypeChannel) return true;
+  if (record.type == kTypeDateStamp || record.type == kTypeChannel) return true;
 
   facts.line = std::string_view(line, length);
   facts.hour = state.hour;
@@ -284,16 +261,13 @@ bool ConsumeBatch(const ByteSource& bytes, const LineBatch& batch, const LineTyp
   for (const BatchLine& line : batch.lines) {
     processedBytes += line.countedBytes;
     const char* text = batch.bytes.data() + line.offset;
-    ++file.linesOfType[line.match.type];
-    if (line.match.misfit) ++file.misfits;
-    if (line.match.type == kTypeNull) {
+    ++file.linesOfType[line.record.type];
+    if (line.record.misfit) ++file.misfits;
+    if (line.record.type == kTypeNull) {
       if (config.verbosity > 0) fprintf(stderr, "Failed to parse \"%s\"\n", text);
       continue;
     }
-    if (!HandleMatchedLine(table, line.match, text, line.length, config, file.zones, store,
-                           state)) {
-      return false;
-    }
+    if (!HandleMatchedLine(table, batch, line, config, file.zones, store, state)) return false;
   }
   if (batch.readError) {
     // The label is the one this message has always had, whatever call read
@@ -327,6 +301,10 @@ bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const Acc
                   LogFileReading* file, ClassifierPool* pool) {
   LogFileReading unnamed;
   LogFileReading& reading = file != nullptr ? *file : unnamed;
+  // Messages are counted where their lines are classified.
+  const TextFactsRules rules = TextFactsRulesOf(config);
+  LineRecording recording;
+  recording.rules = &rules;
   ReadingState state;
   DayRecord* undated = FindDay(store.days, UNDATED, config.verbosity);
   if (undated == nullptr) undated = &AddDay(store.days, UNDATED);
@@ -349,12 +327,12 @@ bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const Acc
   ReadBatch(source, parallel ? kPoolFirstBatch : kSingleThreadBatch, first);
   PoolFileGuard guard;
   if (parallel && !first.endOfStream) {
-    ClassifyNextFile(*pool, std::move(source), reading.charsets);
+    ClassifyNextFile(*pool, std::move(source), reading.charsets, recording);
     guard.pool = pool;
   } else {
     parallel = false;
   }
-  ClassifyCallerBatch(*pool, table, first, reading.charsets);
+  ClassifyCallerBatch(*pool, table, first, reading.charsets, recording);
   if (!ConsumeBatch(bytes, first, table, config, processedBytes, store, state, reading)) return false;
   if (first.endOfStream) return true;
   for (;;) {
@@ -363,7 +341,7 @@ bool ParseLogFile(const ByteSource& bytes, const LineTypeTable& table, const Acc
       batch = &NextClassifiedBatch(*pool);
     } else {
       ReadBatch(source, kSingleThreadBatch, first);
-      ClassifyBatch(table, first, reading.charsets);
+      ClassifyBatch(table, first, reading.charsets, recording);
     }
     if (!ConsumeBatch(bytes, *batch, table, config, processedBytes, store, state, reading)) return false;
     if (batch->endOfStream) return true;

@@ -5,6 +5,7 @@
 
 #include "stats/nick_lookup.h"
 #include "stats/text_basics.h"
+#include "stats/text_facts.h"
 
 // A line's accounting takes the parts its type gives. A step that needs a
 // part the line does not have (the speaker for a line without a nick, the
@@ -31,88 +32,36 @@ std::string_view Addressee(std::string_view message) {
   return {};
 }
 
-// Where the first "http://" or "https://" of a message begins, whichever
-// comes first; npos when it holds neither.
-size_t FindWebScheme(std::string_view message) {
-  for (size_t at = message.find("http"); at != std::string_view::npos;
-       at = message.find("http", at + 4)) {
-    std::string_view rest = message.substr(at + 4);
-    if (rest.starts_with("://") || rest.starts_with("s://")) return at;
+// What a message adds to its speaker, from its counts made beforehand: the
+// URL is offered as the nick part names its speaker, and the question flag
+// is taken from the previous message before this one's is set.
+void AddCountedMessage(NickRecord& speaker, std::string_view message, const MessageFacts& facts,
+                       const std::optional<std::string_view>& nick, StatsStore& store,
+                       const AccountingConfig& config) {
+  if (facts.urlStart != kNoUrl) {
+    ++speaker.urls;
+    if (nick) OfferToPool(store.pools.urls, UrlAt(message, facts.urlStart), ShownNameOf(store, *nick));
   }
-  return std::string_view::npos;
+  if (facts.seenRequest) ++speaker.seenRequests;
+  speaker.flags &= ~LAST_LINE_ASKED;
+  AddMessageFacts(speaker, facts, config.statWord, config.verbosity);
 }
 
-// The URL of a message: from the first "http://" or "https://"; when it holds
-// neither, from the first "www."; when none of these, from the first
-// "ftp://"; up to the next blank. Empty when there is none.
-std::string_view FindUrl(std::string_view message) {
-  size_t start = FindWebScheme(message);
-  if (start == std::string_view::npos) start = message.find("www.");
-  if (start == std::string_view::npos) start = message.find("ftp://");
-  if (start == std::string_view::npos) return {};
-  size_t end = message.find(' ', start);
-  return message.substr(start, end == std::string_view::npos ? end : end - start);
-}
-
-// Whether "seen" is in the text in any case, "A" to "Z" folded as names are.
-bool HoldsSeenInAnyCase(std::string_view text) {
-  for (size_t i = 0; i + 4 <= text.size(); ++i) {
-    if ((text[i] | 0x20) == 's' && (text[i + 1] | 0x20) == 'e' && (text[i + 2] | 0x20) == 'e' &&
-        (text[i + 3] | 0x20) == 'n') {
-      return true;
-    }
+// The same, counting the message here: for a message not counted before.
+void AddMessage(NickRecord& speaker, std::string_view message,
+                const std::optional<std::string_view>& nick, StatsStore& store,
+                const AccountingConfig& config) {
+  std::string_view url = FindUrl(message);
+  if (!url.empty()) {
+    ++speaker.urls;
+    if (nick) OfferToPool(store.pools.urls, url, ShownNameOf(store, *nick));
   }
-  return false;
+  if (IsSeenRequest(message, TextFactsRulesOf(config))) ++speaker.seenRequests;
+  speaker.flags &= ~LAST_LINE_ASKED;
+  AddTextStatistics(speaker, message, config.statWord, config.verbosity, config.countCharacters);
 }
 
-bool IsSeenRequest(std::string_view message, const AccountingConfig& config, std::string& lowered) {
-  // Both ways of asking need "seen" in the lowered text, so a message
-  // without it is settled without a lowered copy.
-  if (!HoldsSeenInAnyCase(message)) return false;
-  lowered.assign(message);
-  for (char& c : lowered) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
-  std::string_view text(lowered);
-  for (const std::string& botName : config.botNames) {
-    if (text.find(botName) != std::string_view::npos) {
-      return text.find("seen") != std::string_view::npos;
-    }
-  }
-  return text.find("!seen") != std::string_view::npos;
-}
-
-// Counts the StatWord in `text`. Its position restarts at its first
-// character after a mismatch, without comparing the mismatching byte
-// again; from the first character, the next place it can start is found
-// with memchr.
-void CountStatWord(NickRecord& nick, std::string_view text, const std::string& statWord,
-                   int verbosity) {
-  const size_t wordLength = statWord.size();
-  if (wordLength == 0) return;
-  size_t wordPosition = 0;
-  size_t i = 0;
-  while (i < text.size()) {
-    if (wordPosition == 0) {
-      const void* start = memchr(text.data() + i, statWord[0], text.size() - i);
-      if (start == nullptr) return;
-      i = static_cast<size_t>(static_cast<const char*>(start) - text.data());
-    }
-    if (text[i] == statWord[wordPosition]) {
-      if (wordPosition + 1 == wordLength) {
-        ++nick.statWordHits;
-        if (verbosity > 2) fprintf(stderr, "Statword hit (%s)\n", statWord.c_str());
-        wordPosition = 0;
-      } else {
-        ++wordPosition;
-      }
-    } else {
-      wordPosition = 0;
-    }
-    ++i;
-  }
-}
-
-void AccountSpokenLine(const LineFacts& facts, StatsStore& store, const AccountingConfig& config,
-                       AccountingScratch& scratch) {
+void AccountSpokenLine(const LineFacts& facts, StatsStore& store, const AccountingConfig& config) {
   bool isText = facts.type == kTypeText;
   const std::optional<std::string_view>& message = facts.parts.message;
   NickRecord* speaker = facts.speaker;
@@ -132,17 +81,13 @@ void AccountSpokenLine(const LineFacts& facts, StatsStore& store, const Accounti
   ++(isText ? speaker->textLines : speaker->actionLines)[facts.quarter];
   ++speaker->lines;
   if (message) {
-    std::string_view url = FindUrl(*message);
-    if (!url.empty()) {
-      ++speaker->urls;
-      if (facts.parts.nick) OfferToPool(store.pools.urls, url, ShownNameOf(store, *facts.parts.nick));
+    if (facts.messageFacts != nullptr) {
+      AddCountedMessage(*speaker, *message, *facts.messageFacts, facts.parts.nick, store, config);
+    } else {
+      AddMessage(*speaker, *message, facts.parts.nick, store, config);
     }
-    if (IsSeenRequest(*message, config, scratch.lowered)) ++speaker->seenRequests;
-  }
-  speaker->flags &= ~LAST_LINE_ASKED;
-  if (message) {
-    AddTextStatistics(*speaker, *message, config.statWord, config.verbosity,
-                      config.countCharacters);
+  } else {
+    speaker->flags &= ~LAST_LINE_ASKED;
   }
   if (isText) {
     if (message) OfferQuote(speaker->quote, *message, config.quoteLimits);
@@ -176,7 +121,7 @@ void AccountLine(const LineFacts& facts, StatsStore& store, const AccountingConf
   switch (facts.type) {
     case kTypeText:
     case kTypeAction:
-      AccountSpokenLine(facts, store, config, scratch);
+      AccountSpokenLine(facts, store, config);
       break;
     case kTypeJoin:
       if (speaker != nullptr) ++speaker->joins;
@@ -230,31 +175,17 @@ void CountMonologueRun(MonologueRun& run, const NickTable& nicks, NickRecord* sp
   }
 }
 
+TextFactsRules TextFactsRulesOf(const AccountingConfig& config) {
+  static_assert(sizeof(config.botNames) / sizeof(config.botNames[0]) == kBotNames);
+  TextFactsRules rules;
+  rules.statWord = &config.statWord;
+  rules.botNames = config.botNames;
+  rules.utf8Letters = config.countCharacters;
+  return rules;
+}
+
 void AddTextStatistics(NickRecord& nick, std::string_view text, const std::string& statWord,
                        int verbosity, bool utf8Letters) {
-  const size_t n = text.size();
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  // Counted without branches, so the loops run at the speed of the bytes:
-  // every printable byte but the blank is a letter, digit or punctuation.
-  int64_t letters = 0, questions = 0, shouts = 0;
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char c = bytes[i];
-    letters += static_cast<unsigned char>(c - 33) < 94;
-    questions += c == '?';
-    shouts += c == '!';
-    // In UTF-8 texts the first byte of every character beyond ASCII.
-    letters += utf8Letters & (c >= 0xC0);
-  }
-  // A letter or digit followed by an upper-case letter shouts too.
-  for (size_t i = 0; i + 1 < n; ++i) {
-    unsigned char c = bytes[i];
-    int alnum = (static_cast<unsigned char>((c | 0x20) - 'a') < 26) |
-                (static_cast<unsigned char>(c - '0') < 10);
-    shouts += alnum & (static_cast<unsigned char>(bytes[i + 1] - 'A') < 26);
-  }
-  nick.letters += letters;
-  nick.questions += questions;
-  nick.shouts += shouts;
-  if (questions > 0) nick.flags |= LAST_LINE_ASKED;
-  CountStatWord(nick, text, statWord, verbosity);
+  AddTextCounts(nick, CountCharacters(text, utf8Letters), CountStatWord(text, statWord), statWord,
+                verbosity);
 }

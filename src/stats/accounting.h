@@ -13,6 +13,7 @@
 #include "stats/samples.h"
 #include "stats/stats_store.h"
 #include "stats/tables.h"
+#include "stats/text_facts.h"
 
 // The run-wide values the accounting reads.
 struct AccountingConfig {
@@ -44,11 +45,12 @@ struct LineFacts {
   int quarter = 0;  // the hour's quarter of the day, 0 to 3
   DayRecord* day = nullptr;
   const RecentLines* recent = nullptr;  // the lines before this one in its file
+  // The message's counts, made beforehand; null to have them made here.
+  const MessageFacts* messageFacts = nullptr;
 };
 
 // Reusable buffers, so accounting a line allocates nothing of its own.
 struct AccountingScratch {
-  std::string lowered;
   std::string ignoreText;  // a part copied to be matched against an ignore pattern
 };
 
@@ -72,6 +74,10 @@ struct MonologueRun {
 // without a nick), crediting `speaker` with a monologue when its run is
 // long enough. Every matched line takes part, accounted or not.
 void CountMonologueRun(MonologueRun& run, const NickTable& nicks, NickRecord* speaker);
+
+// The rules by which messages are counted ahead of their accounting.
+// Valid as long as `config` is.
+TextFactsRules TextFactsRulesOf(const AccountingConfig& config);
 
 // Adds the letters, questions, shouts and StatWord hits of `text` to `nick`;
 // sets its question flag when the text holds a "?". With `utf8Letters`
