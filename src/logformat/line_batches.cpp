@@ -172,12 +172,14 @@ int AffordableWorkers(const LineTypeTable& table, int requested) {
 
 int AffordablePoolWorkers(const LineTypeTable& table, int requested) {
   if (requested < 2) return 0;
-  // The caller classifies with the table itself; every worker has a copy.
-  return static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(requested),
+  // The caller is one of the classifying threads, with the table itself;
+  // every worker has a copy.
+  return static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(requested - 1),
                                               AffordableCopies(table)));
 }
 
 struct ClassifierPool {
+  const LineTypeTable* callerTable = nullptr;  // what the caller classifies with
   std::vector<std::unique_ptr<LineTypeTable>> tables;  // one copy per worker
   LineBatch callerBatch;
   const LineCharsets* charsets = nullptr;  // what the current file's lines are made UTF-8 from
@@ -226,6 +228,13 @@ void TakeBackHandedOut(ClassifierPool& c) {
   ++c.nextToHand;
 }
 
+// Whether a file has lines left to read and there is room for another
+// batch in flight. Called with the lock held.
+bool RoomToRead(const ClassifierPool& c) {
+  return !c.sourceDone && c.nextToRead - c.nextToHand < c.maxInFlight &&
+         c.bytesInFlight < c.maxBytesInFlight;
+}
+
 // Takes a spare batch and reads the next lines into it; false when there is
 // nothing more to read. Called with the lock held, so that batches follow
 // the file's order.
@@ -262,11 +271,7 @@ void ClassifyBatches(ClassifierPool& c, const LineTypeTable& table) {
     uint64_t sequence = 0;
     {
       std::unique_lock<std::mutex> lock(c.mutex);
-      c.changed.wait(lock, [&c] {
-        return c.stopping || c.outOfMemory ||
-               (!c.sourceDone && c.nextToRead - c.nextToHand < c.maxInFlight &&
-                c.bytesInFlight < c.maxBytesInFlight);
-      });
+      c.changed.wait(lock, [&c] { return c.stopping || c.outOfMemory || RoomToRead(c); });
       if (c.stopping || c.outOfMemory) return;
       if (!ReadNextBatch(c, batch, sequence)) continue;
     }
@@ -307,7 +312,9 @@ void StopClassifierPool(ClassifierPool* c) {
 
 ClassifierPoolHandle StartClassifierPool(const LineTypeTable& table, int workers) {
   ClassifierPoolHandle c(new ClassifierPool, StopClassifierPool);
-  c->maxInFlight = static_cast<size_t>(std::max(workers, 1)) * 2;
+  c->callerTable = &table;
+  // The caller classifies too, so it counts as one more thread.
+  c->maxInFlight = static_cast<size_t>(std::max(workers, 1) + 1) * 2;
   c->maxBytesInFlight = c->maxInFlight * kBatchShare;
   // Each worker matches with a copy of its own, compiled once for the run:
   // the caller matches with the table itself, and the own matchers of a
@@ -355,18 +362,54 @@ void ClassifyNextFile(ClassifierPool& c, BatchSource&& source, const LineCharset
   c.changed.notify_all();
 }
 
+namespace {
+
+// Reads and classifies the next batch on the caller's thread, for a caller
+// that would otherwise wait for a worker. Called with the lock held, which
+// is let go while the batch is classified. A caller out of memory ends the
+// pool's work as a worker does, then passes the failure on.
+void ClassifyForCaller(ClassifierPool& c, std::unique_lock<std::mutex>& lock) {
+  std::unique_ptr<LineBatch> batch;
+  uint64_t sequence = 0;
+  if (!ReadNextBatch(c, batch, sequence)) return;
+  lock.unlock();
+  try {
+    ClassifyOwnBatch(c, *c.callerTable, *batch);
+  } catch (const std::bad_alloc&) {
+    lock.lock();
+    c.outOfMemory = true;
+    c.changed.notify_all();
+    throw;
+  }
+  lock.lock();
+  c.ready.emplace(sequence, std::move(batch));
+  c.changed.notify_all();
+}
+
+}  // namespace
+
 LineBatch& NextClassifiedBatch(ClassifierPool& c) {
   std::unique_lock<std::mutex> lock(c.mutex);
   if (c.handedOut) {
     TakeBackHandedOut(c);
     c.changed.notify_all();
   }
-  c.changed.wait(lock, [&c] { return c.outOfMemory || c.ready.count(c.nextToHand) != 0; });
-  auto found = c.ready.find(c.nextToHand);
-  if (found == c.ready.end()) throw std::bad_alloc();
-  c.handedOut = std::move(found->second);
-  c.ready.erase(found);
-  return *c.handedOut;
+  // While the next batch is not ready, the caller classifies one of the
+  // batches after it rather than wait.
+  for (;;) {
+    if (c.outOfMemory) throw std::bad_alloc();
+    auto found = c.ready.find(c.nextToHand);
+    if (found != c.ready.end()) {
+      c.handedOut = std::move(found->second);
+      c.ready.erase(found);
+      return *c.handedOut;
+    }
+    if (RoomToRead(c)) {
+      ClassifyForCaller(c, lock);
+    } else {
+      c.changed.wait(lock);
+    }
+  }
 }
 
 void EndPoolFile(ClassifierPool& c) {

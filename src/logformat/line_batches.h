@@ -74,15 +74,17 @@ constexpr uint64_t kCopyBytesPerPiece = 512;
 // fewer when the format is so large that its copies would pass the budget.
 int AffordableWorkers(const LineTypeTable& table, int requested);
 
-// The number of classifying threads a pool may have when `requested` are
-// asked for: each has a copy of the format, so fewer for a format so large
-// that its copies would pass the budget; 0 when one thread is asked for.
+// The number of worker threads a pool may have when `requested` threads
+// are asked for: the caller is one of them, and each worker has a copy of
+// the format, so fewer for a format so large that its copies would pass
+// the budget; 0 when one thread is asked for.
 int AffordablePoolWorkers(const LineTypeTable& table, int requested);
 
 // Classifies batches on worker threads while the caller takes them in file
-// order. The workers live for the whole run: each compiles its copy of the
+// order; a caller whose next batch is not ready yet classifies a later one
+// itself instead of waiting, so that no core idles. The workers live for the whole run: each compiles its copy of the
 // format once, and the run's files stream through them one after another.
-// Bounded: only a few batches per worker, and a few megabytes of memory per
+// Bounded: only a few batches per thread, and a few megabytes of memory per
 // batch, are in flight; a batch that takes the memory over that (lines of
 // many megabytes) is the last one read until batches have been taken.
 struct ClassifierPool;
@@ -118,7 +120,9 @@ void ClassifyNextFile(ClassifierPool& pool, BatchSource&& source,
                       const LineRecording& recording = LineRecording());
 
 // The next batch of the current file, in file order; it stays valid until
-// the next call. Throws std::bad_alloc when a worker ran out of memory.
+// the next call. Meanwhile the caller may classify later batches with the
+// table the pool was started with. Throws std::bad_alloc when a worker or
+// the caller ran out of memory.
 LineBatch& NextClassifiedBatch(ClassifierPool& pool);
 
 // Ends the current file however far it was taken: the workers stop reading
