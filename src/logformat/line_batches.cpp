@@ -205,7 +205,7 @@ struct ClassifierPool {
 
 namespace {
 
-constexpr size_t kBatchBytes = 1024 * 1024;
+constexpr size_t kBatchBytes = 256 * 1024;
 // The most memory a batch of lines shorter than a batch holds: its bytes
 // with a read's worth more, and a record for each of its lines.
 constexpr size_t kBatchShare =
@@ -314,7 +314,7 @@ ClassifierPoolHandle StartClassifierPool(const LineTypeTable& table, int workers
   ClassifierPoolHandle c(new ClassifierPool, StopClassifierPool);
   c->callerTable = &table;
   // The caller classifies too, so it counts as one more thread.
-  c->maxInFlight = static_cast<size_t>(std::max(workers, 1) + 1) * 2;
+  c->maxInFlight = static_cast<size_t>(std::max(workers, 1) + 1) * 4;
   c->maxBytesInFlight = c->maxInFlight * kBatchShare;
   // Each worker matches with a copy of its own, compiled once for the run:
   // the caller matches with the table itself, and the own matchers of a

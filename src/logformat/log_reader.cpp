@@ -250,7 +250,7 @@ namespace {
 
 constexpr size_t kSingleThreadBatch = 256 * 1024;
 // With workers, the caller's first batch of a file is as large as theirs.
-constexpr size_t kPoolFirstBatch = 1024 * 1024;
+constexpr size_t kPoolFirstBatch = 256 * 1024;
 
 // Takes the lines of one classified batch in order. Returns false when the
 // run must end: a bad hour, or a read error after the batch's lines.
