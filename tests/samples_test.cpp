@@ -264,6 +264,23 @@ TEST(KickContext, PutsTheRecentLinesBeforeTheKickLine) {
   EXPECT_EQ(BuildKickContext(recent, ""), "three\nfour\n\n");
 
   EXPECT_EQ(BuildKickContext(RecentLines(), "kick"), "kick");
+
+  // Kept lines outlive the text they were read from, through later keeps
+  // and pushes alike.
+  RecentLines kept;
+  std::string text = "first";
+  PushRecentLine(kept, text);
+  KeepRecentLines(kept);
+  text = "second";
+  PushRecentLine(kept, text);
+  KeepRecentLines(kept);
+  text = "XXXXXX";
+  EXPECT_EQ(BuildKickContext(kept, "kick"), "first\nsecond\nkick");
+  PushRecentLine(kept, "third");
+  PushRecentLine(kept, "fourth");
+  KeepRecentLines(kept);
+  KeepRecentLines(kept);
+  EXPECT_EQ(BuildKickContext(kept, "kick"), "second\nthird\nfourth\nkick");
 }
 
 }  // namespace

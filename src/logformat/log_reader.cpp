@@ -269,6 +269,8 @@ bool ConsumeBatch(const ByteSource& bytes, const LineBatch& batch, const LineTyp
     }
     if (!HandleMatchedLine(table, batch, line, config, file.zones, store, state)) return false;
   }
+  // The recent lines view the batch, which goes after this.
+  KeepRecentLines(state.recent);
   if (batch.readError) {
     // The label is the one this message has always had, whatever call read
     // the bytes: scripts that watch for read errors know it by it. Damaged

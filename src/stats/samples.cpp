@@ -44,7 +44,7 @@ void OfferToPool(SamplePool& pool, std::string_view item, std::string_view whoBy
 
 std::string BuildKickContext(const RecentLines& recent, std::string_view kickLine) {
   std::string context;
-  for (const std::optional<std::string>& line : recent.slots) {
+  for (const std::optional<std::string_view>& line : recent.slots) {
     if (!line) continue;
     context += *line;
     context += '\n';
@@ -54,15 +54,20 @@ std::string BuildKickContext(const RecentLines& recent, std::string_view kickLin
 }
 
 void PushRecentLine(RecentLines& recent, std::string_view line) {
-  // The oldest text's buffer is reused for the newest, so a full set of
-  // recent lines costs no allocation per line.
-  std::optional<std::string> oldest = std::move(recent.slots[0]);
-  recent.slots[0] = std::move(recent.slots[1]);
-  recent.slots[1] = std::move(recent.slots[2]);
-  if (oldest) {
-    oldest->assign(line);
-    recent.slots[2] = std::move(oldest);
-  } else {
-    recent.slots[2].emplace(line);
+  recent.slots[0] = recent.slots[1];
+  recent.slots[1] = recent.slots[2];
+  recent.slots[2] = line;
+}
+
+void KeepRecentLines(RecentLines& recent) {
+  // A slot may view another slot's copy, so all are copied before any
+  // copy is replaced.
+  std::string copies[3];
+  for (int i = 0; i < 3; ++i) {
+    if (recent.slots[i]) copies[i].assign(*recent.slots[i]);
+  }
+  for (int i = 0; i < 3; ++i) {
+    recent.kept[i].swap(copies[i]);
+    if (recent.slots[i]) recent.slots[i] = recent.kept[i];
   }
 }

@@ -37,9 +37,12 @@ struct SamplePools {
 };
 
 // The texts of the last three accounted lines of the current log file,
-// slot 0 the oldest.
+// slot 0 the oldest. A slot views the line where it was read, so that a
+// line is copied only when it is still recent as its text goes away (see
+// KeepRecentLines).
 struct RecentLines {
-  std::optional<std::string> slots[3];
+  std::optional<std::string_view> slots[3];
+  std::string kept[3];  // the copies the slots view after KeepRecentLines
 };
 
 // Offers `text` to `sample`: texts outside the limits are ignored; the
@@ -52,5 +55,11 @@ void OfferToPool(SamplePool& pool, std::string_view item, std::string_view whoBy
 // The three recent lines, oldest first, each ended by "\n", then the kick line.
 std::string BuildKickContext(const RecentLines& recent, std::string_view kickLine);
 
-// Makes `line` the newest recent line, dropping the oldest.
+// Makes `line` the newest recent line, dropping the oldest. The text is
+// viewed, not copied. REQUIRES: it stays valid until KeepRecentLines, or
+// until three newer lines were pushed.
 void PushRecentLine(RecentLines& recent, std::string_view line);
+
+// Copies the recent lines into `recent`'s own storage, for when the texts
+// they view are about to go.
+void KeepRecentLines(RecentLines& recent);
