@@ -321,6 +321,21 @@ TEST_F(AccountingTest, AddresseeEdgeCases) {
   Say("Carol", "carol: because");
   EXPECT_EQ(Get("Carol").answers, 1);
   EXPECT_EQ(Get("Carol").flags, 0u);
+
+  // Words of a known nick's length and first letter that name no nick, a
+  // nick met after the last answer, and nicks longer than the shapes tell
+  // apart are looked up alike.
+  Say("Carol", "cards: no");
+  EXPECT_EQ(Get("Carol").answers, 1);
+  Nick("Zed").flags = LAST_LINE_ASKED;
+  Say("Carol", "ZED: here");
+  EXPECT_EQ(Get("Carol").answers, 2);
+  const std::string longNick(40, 'q');
+  Nick(longNick + "x").flags = LAST_LINE_ASKED;
+  Say("Carol", longNick + "y: no");
+  EXPECT_EQ(Get("Carol").answers, 2);
+  Say("Carol", longNick + "X, yes");
+  EXPECT_EQ(Get("Carol").answers, 3);
 }
 
 TEST_F(AccountingTest, ActionLinesSetAndClearTheQuestionFlag) {

@@ -21,6 +21,15 @@ bool IgnorePatternMatches(const regex_t* pattern, std::string_view text, std::st
   return regexec(pattern, copy.c_str(), 0, nullptr, REG_NOTEOL) == 0;
 }
 
+// Whether KnownNickOf may find a record for the word. Without a users
+// file a word can name only a record of its shape; with one, every word is
+// asked of the users map, which keeps the answer.
+bool MayBeAKnownNick(StatsStore& store, std::string_view word) {
+  if (!store.users.people.empty()) return true;
+  FollowNickTable(store.nickShapes, store.nicks);
+  return MayNameARecord(store.nickShapes, word);
+}
+
 // The nick a text line is addressed to: its first character and what
 // follows up to the first blank, ":", "," or bold code from the second
 // character on. Empty when there is none.
@@ -67,7 +76,7 @@ void AccountSpokenLine(const LineFacts& facts, StatsStore& store, const Accounti
   NickRecord* speaker = facts.speaker;
   if (isText && speaker != nullptr && message) {
     std::string_view addressee = Addressee(*message);
-    if (!addressee.empty()) {
+    if (!addressee.empty() && MayBeAKnownNick(store, addressee)) {
       const NickRecord* addressed = KnownNickOf(store, addressee);
       if (addressed != nullptr && (addressed->flags & LAST_LINE_ASKED)) ++speaker->answers;
     }

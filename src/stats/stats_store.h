@@ -4,6 +4,7 @@
 #include <string>
 
 #include "stats/nick_lookup.h"
+#include "stats/nick_shapes.h"
 #include "stats/samples.h"
 #include "stats/tables.h"
 #include "stats/user_map.h"
@@ -17,6 +18,8 @@ struct StatsStore {
   // and keep their answers in `memo`.
   UserMap users;
   NickMemo memo;
+  // What the accounting rules out addressees by, without a users file.
+  NickShapes nickShapes;
 };
 
 // Puts both tables into the page's order, their indexes kept valid, and
