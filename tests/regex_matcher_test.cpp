@@ -136,15 +136,33 @@ TEST(RegexMatcher, RefusesWhatItCannotVouchFor) {
 
 TEST(RegexMatcher, LeavesHugeSpansUndecidedAndSearchesLongLinesInOneScan) {
   // The parts of a span longer than the bound on tried positions are left
-  // to the C library; the span alone is still found.
-  std::unique_ptr<RegexMatcher> parts = CompileRegexMatcher("^(a*)(b*)$");
+  // to the C library when they need the search (here, for the anchor
+  // inside); the span alone is still found, and the walk along the match
+  // takes any span.
+  std::unique_ptr<RegexMatcher> parts = CompileRegexMatcher("(^a*)(b*)$");
   ASSERT_NE(parts, nullptr);
+  EXPECT_FALSE(parts->walks);
   std::string huge(kRegexMaxVisitedBits / 8, 'a');
+  std::string size = std::to_string(huge.size());
   EXPECT_EQ(Ours(*parts, huge.c_str()), "undecided");
   EXPECT_EQ(Ours(*parts, "aab"), "0,3 0,2 2,3");
-  std::unique_ptr<RegexMatcher> span = CompileRegexMatcher("^(a*)(b*)$", 1);
+  std::unique_ptr<RegexMatcher> span = CompileRegexMatcher("(^a*)(b*)$", 1);
   ASSERT_NE(span, nullptr);
-  EXPECT_EQ(Ours(*span, huge.c_str()), "0," + std::to_string(huge.size()));
+  EXPECT_EQ(Ours(*span, huge.c_str()), "0," + size);
+  std::unique_ptr<RegexMatcher> walk = CompileRegexMatcher("^(a*)(a*b*)$");
+  ASSERT_NE(walk, nullptr);
+  EXPECT_TRUE(walk->walks);
+  EXPECT_EQ(Ours(*walk, huge.c_str()), "0," + size + " 0," + size + " " + size + "," + size);
+  // A walk that goes back too often hands the line to the search.
+  for (size_t count : {40, 400}) {
+    std::string as(count, 'a');
+    for (const char* expression : {"^(.*)a(.{10})$", "^(.*)a(.{100})$"}) {
+      std::unique_ptr<RegexMatcher> back = CompileRegexMatcher(expression);
+      ASSERT_NE(back, nullptr);
+      EXPECT_TRUE(back->walks);
+      EXPECT_EQ(Ours(*back, as.c_str()), Theirs(expression, as.c_str())) << expression;
+    }
+  }
   // An anchor inside the expression holds next to a newline in the text.
   std::unique_ptr<RegexMatcher> inner = CompileRegexMatcher("a\n^b");
   ASSERT_NE(inner, nullptr);

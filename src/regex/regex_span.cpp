@@ -10,6 +10,13 @@ constexpr int32_t kOverflow = -2;
 // What the scanning loop needs of a state, in one byte.
 constexpr uint8_t kStateAcceptsHere = 1;
 constexpr uint8_t kStateDead = 2;  // waits for no byte
+// Accepts at the end of the text and still waits for bytes: whether every
+// byte leads back to it is not yet known.
+constexpr uint8_t kStateUnchecked = 4;
+// Every byte a line can hold leads back to it, and it accepts at the end of
+// the text: a match that gets here runs to the end of the line (a final
+// ".*$"), so the bytes before the end need no look.
+constexpr uint8_t kStateRunsToEnd = 8;
 
 // The byte steps reachable from `seeds` without consuming a byte, and
 // whether the match step is among them. Adds the steps visited to the
@@ -90,8 +97,13 @@ int32_t StateFor(RegexSpanFinder& f, const std::vector<int>& seeds, bool atStart
   }
   f.cacheBytes += bytes;
   int32_t index = static_cast<int32_t>(f.states.size());
-  f.stateFlags.push_back(static_cast<uint8_t>((state.acceptsHere ? kStateAcceptsHere : 0) |
-                                               (state.waiting.empty() ? kStateDead : 0)));
+  uint8_t flags = state.acceptsHere ? kStateAcceptsHere : 0;
+  if (state.waiting.empty()) {
+    flags |= kStateDead;
+  } else if (state.acceptsAtEnd) {
+    flags |= kStateUnchecked;
+  }
+  f.stateFlags.push_back(flags);
   f.states.push_back(std::move(state));
   f.transitions.resize(f.states.size() * static_cast<size_t>(f.program->classCount), kUnknown);
   f.stateIndex.emplace(std::move(key), index);
@@ -130,6 +142,27 @@ bool Accepts(const RegexState& state, size_t at, size_t length) {
   return at == length ? state.acceptsAtEnd : state.acceptsHere;
 }
 
+// Finds out whether every byte but the zero byte (which ends a line) leads
+// from `state` back to it, and returns its flags then. A transition that
+// does not fit in the cache leaves the answer no.
+uint8_t CheckRunsToEnd(RegexSpanFinder& f, int32_t state) {
+  const RegexProgram& p = *f.program;
+  const size_t classes = static_cast<size_t>(p.classCount);
+  std::vector<bool> classDone(classes, false);
+  bool runs = true;
+  for (int byte = 1; byte < 256 && runs; ++byte) {
+    uint8_t byteClass = p.byteClass[byte];
+    if (classDone[byteClass]) continue;
+    classDone[byteClass] = true;
+    int32_t to = f.transitions[static_cast<size_t>(state) * classes + byteClass];
+    if (to < 0) to = ComputeTransition(f, state, static_cast<unsigned char>(byte));
+    runs = to == state;
+  }
+  uint8_t& flags = f.stateFlags[static_cast<size_t>(state)];
+  flags = static_cast<uint8_t>((flags & ~kStateUnchecked) | (runs ? kStateRunsToEnd : 0));
+  return flags;
+}
+
 // The longest match that begins at `start`, as its end; -1 for none,
 // kOverflow when the cache filled up. Adds the bytes looked at to `work`.
 int64_t LongestFrom(RegexSpanFinder& f, const unsigned char* text, size_t length, size_t start,
@@ -141,16 +174,22 @@ int64_t LongestFrom(RegexSpanFinder& f, const unsigned char* text, size_t length
                         ? static_cast<int64_t>(start)
                         : -1;
   size_t at = start;
-  if (!(f.stateFlags[static_cast<size_t>(state)] & kStateDead)) {
+  uint8_t flags = f.stateFlags[static_cast<size_t>(state)];
+  if (flags & kStateUnchecked) flags = CheckRunsToEnd(f, state);
+  if (flags & kStateRunsToEnd) at = length;
+  if (!(flags & kStateDead)) {
     while (at < length) {
       int32_t next = f.transitions[static_cast<size_t>(state) * classes + byteClass[text[at]]];
       if (next < 0) next = ComputeTransition(f, state, text[at]);
       if (next == kOverflow) return kOverflow;
       state = next;
       ++at;
-      uint8_t flags = f.stateFlags[static_cast<size_t>(state)];
+      flags = f.stateFlags[static_cast<size_t>(state)];
+      if (flags == 0) continue;
       if (flags & kStateAcceptsHere) lastEnd = static_cast<int64_t>(at);
       if (flags & kStateDead) break;
+      if (flags & kStateUnchecked) flags = CheckRunsToEnd(f, state);
+      if (flags & kStateRunsToEnd) at = length;
     }
   }
   // At the end of the text a "$" holds too; acceptsAtEnd covers acceptsHere.

@@ -1,0 +1,291 @@
+#include "regex/regex_walk.h"
+
+#include "regex/regex_positions.h"
+
+namespace {
+
+// Steps visited while building, at most: a program whose closures take
+// more is left to the search.
+constexpr uint64_t kMaxBuildVisits = uint64_t{1} << 22;
+
+struct ClosureFrame {
+  int step = 0;
+  uint8_t stage = 0;  // how many of the step's ways have been tried
+};
+
+struct WalkBuilding {
+  const RegexProgram* program = nullptr;
+  RegexWalkTables* tables = nullptr;
+  std::vector<int> rowEntry;         // per row: the step it stands before
+  std::vector<int32_t> rowOfStep;    // per step: its row away from the text's start
+  std::vector<int> classByte;        // per class: a byte of it other than zero, or -1
+  std::vector<uint32_t> seen;        // per step: the closure that last reached it
+  uint32_t mark = 0;
+  std::vector<ClosureFrame> stack;
+  uint64_t visits = 0;
+  bool failed = false;
+};
+
+int32_t AddRow(WalkBuilding& b, int entry) {
+  RegexWalkTables& o = *b.tables;
+  if (o.cells.size() + o.classCount > kRegexMaxWalkCells) {
+    b.failed = true;
+    return -1;
+  }
+  int32_t row = static_cast<int32_t>(b.rowEntry.size());
+  b.rowEntry.push_back(entry);
+  o.cells.resize(o.cells.size() + o.classCount);
+  o.endCells.resize(o.endCells.size() + 2);
+  return row;
+}
+
+// The row of the place before `step`, away from the start of the text;
+// added (to be filled later) when new.
+int32_t RowOf(WalkBuilding& b, int step) {
+  int32_t& row = b.rowOfStep[static_cast<size_t>(step)];
+  if (row < 0) row = AddRow(b, step);
+  return row;
+}
+
+bool Enter(WalkBuilding& b, int step) {
+  if (b.seen[static_cast<size_t>(step)] == b.mark) return false;
+  b.seen[static_cast<size_t>(step)] = b.mark;
+  ++b.visits;
+  b.stack.push_back({step, 0});
+  return true;
+}
+
+// The step the `way`-th way on from `step` leads to without reading a
+// byte; -1 when there is no such way. Byte and match steps end a way.
+int WayOn(const RegexStep& step, int way, bool atStart, bool atEnd) {
+  if (way != 0 && !(way == 1 && step.kind == RegexStepKind::kSplit)) return -1;
+  switch (step.kind) {
+    case RegexStepKind::kSplit:
+      return way == 0 ? step.next : step.other;
+    case RegexStepKind::kOpen:
+    case RegexStepKind::kClose:
+      return step.next;
+    case RegexStepKind::kAssertStart:
+      return atStart ? step.next : -1;
+    case RegexStepKind::kAssertEnd:
+      return atEnd ? step.next : -1;
+    case RegexStepKind::kByte:
+    case RegexStepKind::kMatch:
+      return -1;
+  }
+  return -1;
+}
+
+// Goes from `entry` along every way that reads no byte, in the program's
+// order of preference, reaching each step once (as the search does: a step
+// reached a second time at the same place would fail as it did the first
+// time or succeed as it did), and calls reached(step) at every byte or
+// match step with b.stack holding the way there; stops when it returns
+// false.
+template <typename Reached>
+void FollowClosure(WalkBuilding& b, int entry, bool atStart, bool atEnd, Reached reached) {
+  const std::vector<RegexStep>& steps = b.program->steps;
+  if (++b.mark == 0) {
+    b.seen.assign(steps.size(), 0);
+    b.mark = 1;
+  }
+  b.stack.clear();
+  Enter(b, entry);
+  while (!b.stack.empty() && !b.failed) {
+    ClosureFrame& frame = b.stack.back();
+    const RegexStep& step = steps[static_cast<size_t>(frame.step)];
+    int way = frame.stage++;
+    bool ends = step.kind == RegexStepKind::kByte || step.kind == RegexStepKind::kMatch;
+    if (ends && way == 0) {
+      if (!reached(frame.step)) return;
+      continue;
+    }
+    int to = WayOn(step, way, atStart, atEnd);
+    if (to >= 0) {
+      Enter(b, to);
+    } else if (way >= 1) {
+      b.stack.pop_back();
+    }
+  }
+}
+
+// Appends the kOpen and kClose steps of the way on b.stack to the actions,
+// as `cell`'s.
+void RecordActions(WalkBuilding& b, RegexWalkCell& cell) {
+  RegexWalkTables& o = *b.tables;
+  cell.firstAction = static_cast<uint32_t>(o.actions.size());
+  for (const ClosureFrame& frame : b.stack) {
+    RegexStepKind kind = b.program->steps[static_cast<size_t>(frame.step)].kind;
+    if (kind == RegexStepKind::kOpen || kind == RegexStepKind::kClose) {
+      o.actions.push_back(frame.step);
+    }
+  }
+  cell.actionCount = static_cast<uint32_t>(o.actions.size()) - cell.firstAction;
+}
+
+// Adds byte step `target`, reached by the way on b.stack, to the cells of
+// `row` for the bytes it takes: after any way found before it.
+void FillByteCells(WalkBuilding& b, int32_t row, int target) {
+  const RegexProgram& p = *b.program;
+  RegexWalkTables& t = *b.tables;
+  const RegexStep& step = p.steps[static_cast<size_t>(target)];
+  const std::bitset<256>& bytes = p.byteSets[step.byteSet];
+  RegexWalkCell way;
+  way.nextRow = -2;
+  for (size_t c = 0; c < t.classCount; ++c) {
+    int byte = b.classByte[c];
+    if (byte < 0 || !bytes.test(static_cast<size_t>(byte))) continue;
+    if (way.nextRow == -2) {
+      RecordActions(b, way);
+      way.nextRow = RowOf(b, step.next);
+      if (b.failed) return;
+    }
+    RegexWalkCell* last = &t.cells[static_cast<size_t>(row) * t.classCount + c];
+    if (last->nextRow < 0) {
+      *last = way;
+      continue;
+    }
+    while (last->alternative >= 0) last = &t.alternatives[static_cast<size_t>(last->alternative)];
+    last->alternative = static_cast<int32_t>(t.alternatives.size());
+    t.alternatives.push_back(way);  // `last` may move: not used after this
+  }
+}
+
+void FillRow(WalkBuilding& b, int32_t row, bool atStart) {
+  const RegexProgram& p = *b.program;
+  RegexWalkTables& o = *b.tables;
+  int entry = b.rowEntry[static_cast<size_t>(row)];
+  FollowClosure(b, entry, atStart, false, [&](int step) {
+    if (p.steps[static_cast<size_t>(step)].kind != RegexStepKind::kMatch) {
+      FillByteCells(b, row, step);
+    }
+    return !b.failed;
+  });
+  for (int atEnd = 0; atEnd < 2 && !b.failed; ++atEnd) {
+    FollowClosure(b, entry, atStart, atEnd != 0, [&](int step) {
+      if (p.steps[static_cast<size_t>(step)].kind != RegexStepKind::kMatch) return true;
+      RegexWalkCell& cell = o.endCells[static_cast<size_t>(row) * 2 + static_cast<size_t>(atEnd)];
+      RecordActions(b, cell);
+      cell.nextRow = row;
+      return false;
+    });
+  }
+  if (b.visits > kMaxBuildVisits) b.failed = true;
+}
+
+// The bytes that lead from each row straight back to it with nothing
+// recorded, and whether they are every byte a line can hold.
+void FindLoops(RegexWalkTables& o, const RegexProgram& p) {
+  size_t rows = o.endCells.size() / 2;
+  o.stayIndex.assign(rows, -1);
+  o.runsToEnd.assign(rows, 0);
+  for (size_t row = 0; row < rows; ++row) {
+    std::bitset<256> bytes;
+    for (int byte = 1; byte < 256; ++byte) {
+      const RegexWalkCell& cell = o.cells[row * o.classCount + p.byteClass[byte]];
+      bytes[static_cast<size_t>(byte)] = cell.nextRow == static_cast<int32_t>(row) &&
+                                         cell.actionCount == 0 && cell.alternative < 0;
+    }
+    if (bytes.none()) continue;
+    o.stayIndex[row] = static_cast<int32_t>(o.stays.size());
+    o.stays.push_back(bytes);
+    o.runsToEnd[row] = bytes.count() == 255;
+  }
+}
+
+}  // namespace
+
+bool BuildRegexWalk(const RegexProgram& program, RegexWalkTables& tables) {
+  tables = RegexWalkTables();
+  if (program.innerAnchors) return false;
+  WalkBuilding b;
+  b.program = &program;
+  b.tables = &tables;
+  tables.classCount = static_cast<size_t>(program.classCount);
+  b.classByte.assign(tables.classCount, -1);
+  for (int byte = 255; byte >= 1; --byte) b.classByte[program.byteClass[byte]] = byte;
+  b.rowOfStep.assign(program.steps.size(), -1);
+  b.seen.assign(program.steps.size(), 0);
+  // The start's row at the start of the text, where a "^" holds, and away
+  // from it, where the start is a place like any other.
+  tables.startRow[1] = AddRow(b, program.start);
+  tables.startRow[0] = RowOf(b, program.start);
+  for (size_t row = 0; row < b.rowEntry.size() && !b.failed; ++row) {
+    FillRow(b, static_cast<int32_t>(row), row == static_cast<size_t>(tables.startRow[1]));
+  }
+  if (b.failed) {
+    tables = RegexWalkTables();
+    return false;
+  }
+  FindLoops(tables, program);
+  return true;
+}
+
+namespace {
+
+// Takes the way of `cell` at `at`: its kOpen and kClose steps are recorded,
+// and a later way for the same byte is kept to go back to.
+void TakeWay(const RegexWalkTables& t, const RegexWalkCell& cell, uint32_t at,
+             RegexWalkScratch& scratch) {
+  if (cell.alternative >= 0) {
+    scratch.choices.push_back({at, cell.alternative, static_cast<uint32_t>(scratch.recorded.size())});
+  }
+  for (uint32_t i = 0; i < cell.actionCount; ++i) {
+    scratch.recorded.push_back({t.actions[cell.firstAction + i], at});
+  }
+}
+
+}  // namespace
+
+bool WalkRegexParts(const RegexWalkTables& t, const RegexProgram& program,
+                    RegexWalkScratch& scratch, const char* text, size_t length, size_t start,
+                    size_t end, regmatch_t* positions) {
+  const unsigned char* span = reinterpret_cast<const unsigned char*>(text) + start;
+  const uint32_t spanLength = static_cast<uint32_t>(end - start);
+  const size_t endColumn = end == length ? 1 : 0;
+  // Going back may cover the same bytes again; past this much work the
+  // search, which marks what it tried, is the faster way.
+  const uint64_t budget = 8 * uint64_t{spanLength} + 1024;
+  uint64_t work = 0;
+  scratch.choices.clear();
+  scratch.recorded.clear();
+  int32_t row = t.startRow[start == 0 ? 1 : 0];
+  uint32_t at = 0;
+  for (;;) {
+    int32_t stay = t.stayIndex[static_cast<size_t>(row)];
+    if (stay >= 0) {
+      uint32_t from = at;
+      if (t.runsToEnd[static_cast<size_t>(row)]) {
+        at = spanLength;
+      } else {
+        const std::bitset<256>& bytes = t.stays[static_cast<size_t>(stay)];
+        while (at < spanLength && bytes[span[at]]) ++at;
+      }
+      work += at - from;
+    }
+    const RegexWalkCell* cell =
+        at == spanLength ? &t.endCells[static_cast<size_t>(row) * 2 + endColumn]
+                         : &t.cells[static_cast<size_t>(row) * t.classCount + program.byteClass[span[at]]];
+    // No way on from here: back to the last byte a later way may take.
+    while (cell->nextRow < 0) {
+      if (scratch.choices.empty() || ++work > budget) return false;
+      RegexWalkChoice choice = scratch.choices.back();
+      scratch.choices.pop_back();
+      at = choice.at;
+      scratch.recorded.resize(choice.recorded);
+      cell = &t.alternatives[static_cast<size_t>(choice.alternative)];
+    }
+    TakeWay(t, *cell, at, scratch);
+    if (at == spanLength) break;
+    row = cell->nextRow;
+    ++at;
+    if (++work > budget) return false;
+  }
+  RegexPositionsRecord record;
+  BeginRegexPositions(record, spanLength);
+  for (const auto& [step, where] : scratch.recorded) {
+    PassRegexStep(record, program.steps[static_cast<size_t>(step)], where);
+  }
+  FinishRegexPositions(record, program, start, positions);
+  return true;
+}
