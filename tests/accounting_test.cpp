@@ -172,6 +172,13 @@ TEST(AddTextStatisticsTest, LettersShoutsAndQuestions) {
   expect("@A[A`A{A/A:A", 12, 0, 0);
   expect("aZzA0A9Z", 8, 4, 0);
   expect("A@ A[ Z` Z{", 8, 0, 0);
+  // Texts longer than a few words are counted a block at a time: the
+  // counts go on over the blocks' edges.
+  std::string repeated;
+  for (int i = 0; i < 20; ++i) repeated += "aB!? ";
+  expect(repeated, 80, 40, 20);
+  expect(std::string(15, ' ') + "xY", 2, 1, 0);
+  expect(std::string(31, '.') + "4U" + std::string(16, '?'), 49, 1, 16);
 
   // Every printable byte but the blank is a letter, digit or punctuation.
   std::string printable;
@@ -390,6 +397,20 @@ TEST_F(AccountingTest, OneUrlPerLineByMarkerOrder) {
   EXPECT_EQ(urls.items[2], "https://first.org");
   EXPECT_EQ(urls.items[3], "http://first.org");
   EXPECT_EQ(urls.items[4], "https://s.org/z");
+
+  // Long messages, with the forms across the edges of the blocks they are
+  // scanned in.
+  store.pools.urls = SamplePool();
+  Say("Bob", std::string(11, 'x') + "http://b1.org" + std::string(30, ' '));
+  Say("Bob", std::string(15, 'y') + "www.b2.org and more words to fill the blocks http");
+  Say("Bob", "ftp://b3.org " + std::string(40, 'z') + " https://b4.org");
+  Say("Bob", std::string(40, 'w') + ".org");
+  Say("Bob", std::string(40, ':') + "//" + std::string(40, '/'));
+  EXPECT_EQ(Get("Bob").urls, 4);
+  EXPECT_EQ(urls.items[0], "http://b1.org");
+  EXPECT_EQ(urls.items[1], "www.b2.org");
+  EXPECT_EQ(urls.items[2], "https://b4.org");
+  EXPECT_EQ(urls.items[3], "www.org");
 }
 
 TEST_F(AccountingTest, SeenRequestsWithDefaultBotNames) {
@@ -402,6 +423,10 @@ TEST_F(AccountingTest, SeenRequestsWithDefaultBotNames) {
   Say("Alice", "bramblet: SeE");                 // nor with a part of it
   Act("Alice", "asks unused1 if he has seen Bob");
   EXPECT_EQ(Get("Alice").seenRequests, 5);
+  Say("Alice", std::string(30, '-') + " !SEEN bob");       // long messages
+  Say("Alice", std::string(14, '.') + "seen bramblet");    // "seen" across a block's edge
+  Say("Alice", "bramblet " + std::string(40, 'e') + "n");  // no "seen"
+  EXPECT_EQ(Get("Alice").seenRequests, 7);
 }
 
 TEST_F(AccountingTest, SeenRequestsWithCapitalisedAndEmptyBotNames) {

@@ -7,15 +7,50 @@
 
 namespace {
 
-// Whether "seen" is in the text in any case, "A" to "Z" folded as names are.
-bool HoldsSeenInAnyCase(std::string_view text) {
-  for (size_t i = 0; i + 4 <= text.size(); ++i) {
-    if ((text[i] | 0x20) == 's' && (text[i + 1] | 0x20) == 'e' && (text[i + 2] | 0x20) == 'e' &&
-        (text[i + 3] | 0x20) == 'n') {
-      return true;
+// Texts are scanned a block of kBlock bytes at a time by loops of that
+// fixed length, which the compiler turns into vector code; a block is
+// looked at byte by byte only where it may hold what is looked for.
+constexpr size_t kBlock = 16;
+
+// Whether a position of the block at `p` starts the byte pair `first`,
+// `second`, the bytes or'ed with `fold` first. REQUIRES: a byte follows
+// the block.
+bool BlockHoldsPair(const unsigned char* p, unsigned char first, unsigned char second,
+                    unsigned char fold) {
+  unsigned char any = 0;
+  for (size_t j = 0; j < kBlock; ++j) {
+    any |= static_cast<unsigned char>(((p[j] | fold) == first) & ((p[j + 1] | fold) == second));
+  }
+  return any != 0;
+}
+
+// Calls `check(at)` for every position of the text that may start the
+// pair, and more, in order; stops at the first for which it returns true.
+template <typename Check>
+bool ScanForPair(std::string_view text, unsigned char first, unsigned char second,
+                 unsigned char fold, Check check) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  size_t i = 0;
+  for (; i + kBlock < n; i += kBlock) {
+    if (!BlockHoldsPair(p + i, first, second, fold)) continue;
+    for (size_t at = i; at < i + kBlock; ++at) {
+      if (check(at)) return true;
     }
   }
+  for (; i < n; ++i) {
+    if (check(i)) return true;
+  }
   return false;
+}
+
+// Whether "seen" is in the text in any case, "A" to "Z" folded as names are.
+bool HoldsSeenInAnyCase(std::string_view text) {
+  auto seenAround = [text](size_t at) {  // "ee" at `at`, "s" before, "n" after
+    return at >= 1 && at + 2 < text.size() && (text[at - 1] | 0x20) == 's' &&
+           (text[at] | 0x20) == 'e' && (text[at + 1] | 0x20) == 'e' && (text[at + 2] | 0x20) == 'n';
+  };
+  return ScanForPair(text, 'e', 'e', 0x20, seenAround);
 }
 
 // Whether `word` is in the text once "A" to "Z" of the text are folded to
@@ -47,27 +82,48 @@ bool IsSeenRequest(std::string_view message, const TextFactsRules& rules) {
 
 namespace {
 
-bool StartsWithAt(std::string_view text, size_t at, std::string_view prefix) {
-  return text.size() - at >= prefix.size() && memcmp(text.data() + at, prefix.data(), prefix.size()) == 0;
+bool EndsWithAt(std::string_view text, size_t end, std::string_view suffix) {
+  return end >= suffix.size() && memcmp(text.data() + end - suffix.size(), suffix.data(),
+                                        suffix.size()) == 0;
+}
+
+// The URL forms of a message, as far as they were found.
+struct UrlStarts {
+  size_t web = std::string_view::npos;  // the first "http://" or "https://"
+  size_t www = std::string_view::npos;  // the first "www."
+  size_t ftp = std::string_view::npos;  // the first "ftp://"
+};
+
+// Looks at a place that may hold "://" or "ww"; true once a web scheme is
+// found, which no later place can come before.
+bool LookForUrlAt(std::string_view text, size_t at, UrlStarts& starts) {
+  if (text.substr(at, 3) == "://") {
+    if (EndsWithAt(text, at, "http")) starts.web = at - 4;
+    if (EndsWithAt(text, at, "https")) starts.web = at - 5;
+    if (starts.ftp == std::string_view::npos && EndsWithAt(text, at, "ftp")) starts.ftp = at - 3;
+    return starts.web != std::string_view::npos;
+  }
+  if (starts.www == std::string_view::npos && text.substr(at, 4) == "www.") starts.www = at;
+  return false;
 }
 
 // Where the URL of a message starts (see FindUrl); npos when it holds none.
-// One pass finds all three kinds.
+// One pass finds all three forms: each holds "://" or "ww".
 size_t FindUrlStart(std::string_view message) {
-  size_t www = std::string_view::npos, ftp = std::string_view::npos;
-  for (size_t at = 0; at < message.size(); ++at) {
-    char c = message[at];
-    if (c == 'h') {
-      if (StartsWithAt(message, at, "http://") || StartsWithAt(message, at, "https://")) {
-        return at;
-      }
-    } else if (c == 'w') {
-      if (www == std::string_view::npos && StartsWithAt(message, at, "www.")) www = at;
-    } else if (c == 'f') {
-      if (ftp == std::string_view::npos && StartsWithAt(message, at, "ftp://")) ftp = at;
+  UrlStarts starts;
+  auto look = [message, &starts](size_t at) { return LookForUrlAt(message, at, starts); };
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(message.data());
+  size_t i = 0;
+  for (; i + kBlock < message.size(); i += kBlock) {
+    if (!BlockHoldsPair(p + i, ':', '/', 0) && !BlockHoldsPair(p + i, 'w', 'w', 0)) continue;
+    for (size_t at = i; at < i + kBlock; ++at) {
+      if (look(at)) return starts.web;
     }
   }
-  return www != std::string_view::npos ? www : ftp;
+  for (; i < message.size(); ++i) {
+    if (look(i)) return starts.web;
+  }
+  return starts.www != std::string_view::npos ? starts.www : starts.ftp;
 }
 
 }  // namespace
@@ -99,29 +155,50 @@ uint64_t CountStatWord(std::string_view text, const std::string& statWord) {
   return hits;
 }
 
-// Counted without branches, so that the loops run at the speed of the
-// bytes: every printable byte but the blank is a letter, digit or
-// punctuation.
+namespace {
+
+// Whether a byte is a letter (in its wide sense: every printable byte but
+// the blank, and with `utf8` the first byte of every character beyond
+// ASCII), and whether it and the next one shout: a letter or digit
+// followed by an upper-case letter.
+inline unsigned LetterAt(unsigned char c, unsigned utf8) {
+  return (static_cast<unsigned char>(c - 33) < 94) + (utf8 & (c >= 0xC0));
+}
+inline unsigned ShoutAt(unsigned char c, unsigned char next) {
+  unsigned alnum = (static_cast<unsigned char>((c | 0x20) - 'a') < 26) |
+                   (static_cast<unsigned char>(c - '0') < 10);
+  return (c == '!') + (alnum & (static_cast<unsigned char>(next - 'A') < 26));
+}
+
+}  // namespace
+
+// Counted without branches, a block at a time (see kBlock).
 CharacterCounts CountCharacters(std::string_view text, bool utf8Letters) {
   const size_t n = text.size();
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  uint64_t letters = 0, questions = 0, shouts = 0;
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char c = bytes[i];
-    letters += static_cast<unsigned char>(c - 33) < 94;
-    questions += c == '?';
-    shouts += c == '!';
-    // In UTF-8 texts the first byte of every character beyond ASCII.
-    letters += utf8Letters & (c >= 0xC0);
+  const unsigned utf8 = utf8Letters ? 1 : 0;
+  CharacterCounts counts;
+  size_t i = 0;
+  for (; i + kBlock < n; i += kBlock) {
+    unsigned char letters = 0, questions = 0, shouts = 0;  // at most kBlock each
+    for (size_t j = 0; j < kBlock; ++j) {
+      unsigned char c = bytes[i + j];
+      letters = static_cast<unsigned char>(letters + LetterAt(c, utf8));
+      questions = static_cast<unsigned char>(questions + (c == '?'));
+      shouts = static_cast<unsigned char>(shouts + ShoutAt(c, bytes[i + j + 1]));
+    }
+    counts.letters += letters;
+    counts.questions += questions;
+    counts.shouts += shouts;
   }
-  // A letter or digit followed by an upper-case letter shouts too.
-  for (size_t i = 0; i + 1 < n; ++i) {
+  for (; i < n; ++i) {
     unsigned char c = bytes[i];
-    uint64_t alnum = (static_cast<unsigned char>((c | 0x20) - 'a') < 26) |
-                     (static_cast<unsigned char>(c - '0') < 10);
-    shouts += alnum & (static_cast<unsigned char>(bytes[i + 1] - 'A') < 26);
+    counts.letters += LetterAt(c, utf8);
+    counts.questions += c == '?';
+    // The last byte has none after it; a zero byte starts no shout.
+    counts.shouts += ShoutAt(c, i + 1 < n ? bytes[i + 1] : 0);
   }
-  return {letters, questions, shouts};
+  return counts;
 }
 
 std::string_view FindUrl(std::string_view message) {
