@@ -24,33 +24,25 @@ bool BlockHoldsPair(const unsigned char* p, unsigned char first, unsigned char s
   return any != 0;
 }
 
-// Calls `check(at)` for every position of the text that may start the
-// pair, and more, in order; stops at the first for which it returns true.
-template <typename Check>
-bool ScanForPair(std::string_view text, unsigned char first, unsigned char second,
-                 unsigned char fold, Check check) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t n = text.size();
-  size_t i = 0;
-  for (; i + kBlock < n; i += kBlock) {
-    if (!BlockHoldsPair(p + i, first, second, fold)) continue;
-    for (size_t at = i; at < i + kBlock; ++at) {
-      if (check(at)) return true;
-    }
-  }
-  for (; i < n; ++i) {
-    if (check(i)) return true;
-  }
-  return false;
+// Whether "seen" starts at `p`, "A" to "Z" folded as names are.
+inline unsigned char SeenAt(const unsigned char* p) {
+  return static_cast<unsigned char>(((p[0] | 0x20) == 's') & ((p[1] | 0x20) == 'e') &
+                                    ((p[2] | 0x20) == 'e') & ((p[3] | 0x20) == 'n'));
 }
 
-// Whether "seen" is in the text in any case, "A" to "Z" folded as names are.
+// Whether "seen" is in the text in any case.
 bool HoldsSeenInAnyCase(std::string_view text) {
-  auto seenAround = [text](size_t at) {  // "ee" at `at`, "s" before, "n" after
-    return at >= 1 && at + 2 < text.size() && (text[at - 1] | 0x20) == 's' &&
-           (text[at] | 0x20) == 'e' && (text[at + 1] | 0x20) == 'e' && (text[at + 2] | 0x20) == 'n';
-  };
-  return ScanForPair(text, 'e', 'e', 0x20, seenAround);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  size_t i = 0;
+  for (; i + kBlock + 3 <= text.size(); i += kBlock) {
+    unsigned char any = 0;
+    for (size_t j = 0; j < kBlock; ++j) any |= SeenAt(p + i + j);
+    if (any != 0) return true;
+  }
+  for (; i + 4 <= text.size(); ++i) {
+    if (SeenAt(p + i)) return true;
+  }
+  return false;
 }
 
 // Whether `word` is in the text once "A" to "Z" of the text are folded to
