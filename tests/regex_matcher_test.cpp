@@ -83,6 +83,16 @@ TEST(RegexMatcher, GivesTheCLibrarysPositions) {
            {"(^a|b)c", "bc ac", "0,2 0,1"},
            {"(^a|b)c", "ac", "0,2 0,1"},
            {"c(^a|b)", "ab cb", "3,5 4,5"},
+           // Anchored at the start: the walk from there settles the match
+           // alone when one way is open, and leaves it to the automaton when
+           // a way it gave up might have ended later.
+           {"^(a+)(b*)", "aabbc", "0,4 0,2 2,4"},
+           {"^a(b|bc)", "abcd", "0,3 1,3"},
+           {"^([0-9]+):[0-9]+ -!- ([^ ]+) has (joined|left) ", "10:00 -!- bob has left #x", "0,23 0,2 10,13 18,22"},
+           {"^(ab|a)(c*)$", "abcc", "0,4 0,2 2,4"},
+           {"^(a|b)+c?", "abab", "0,4 3,4"},
+           {"^(x(y)?)+", "xyxxz", "0,4 3,4 1,2"},
+           {"^a*(b)?", "aaac", "0,3"},
        }) {
     std::string theirs = Theirs(c.expression, c.line);
     EXPECT_EQ(theirs, c.expected) << c.expression << " on " << c.line;

@@ -39,6 +39,12 @@ RegexOutcome RunRegexMatcher(RegexMatcher& matcher, RegexPartsScratch& scratch, 
     return RegexOutcome::kUndecided;
   }
   size_t start = 0, end = 0;
+  if (matcher.walks && matcher.finder.anchoredAtStart) {
+    RegexWalkOutcome walked = WalkAnchoredMatch(matcher.walk, matcher.program, scratch.walk, text,
+                                                length, end, positions);
+    if (walked == RegexWalkOutcome::kMatch) return RegexOutcome::kMatch;
+    if (walked == RegexWalkOutcome::kNoMatch) return RegexOutcome::kNoMatch;
+  }
   RegexOutcome outcome =
       FindRegexSpan(matcher.finder, matcher.reverseFinder.get(), text, length, start, end);
   if (outcome != RegexOutcome::kMatch) return outcome;
