@@ -236,14 +236,12 @@ namespace {
 
 // Takes the way of `cell` at `at`: its kOpen and kClose steps are recorded,
 // and a later way for the same byte is kept to go back to.
-void TakeWay(const RegexWalkTables& t, const RegexWalkWay& cell, uint32_t at,
+void TakeWay(const RegexWalkWay& cell, uint32_t at,
              RegexWalkScratch& scratch) {
   if (cell.alternative >= 0) {
     scratch.choices.push_back({at, cell.alternative, static_cast<uint32_t>(scratch.recorded.size())});
   }
-  for (uint32_t i = 0; i < cell.actionCount; ++i) {
-    scratch.recorded.push_back({t.actions[cell.firstAction + i], at});
-  }
+  if (cell.actionCount > 0) scratch.recorded.push_back({cell.firstAction, cell.actionCount, at});
 }
 
 // Crosses the loop of `row`, if it has one, from `at`: returns where the
@@ -288,12 +286,16 @@ const RegexWalkWay* GoBack(const RegexWalkTables& t, RegexWalkScratch& scratch, 
 // search, which marks what it tried, is the faster way.
 uint64_t WalkBudget(uint32_t spanLength) { return 8 * uint64_t{spanLength} + 1024; }
 
-void WriteRecordedPositions(const RegexProgram& program, const RegexWalkScratch& scratch,
-                            size_t start, uint32_t spanLength, regmatch_t* positions) {
+void WriteRecordedPositions(const RegexWalkTables& t, const RegexProgram& program,
+                            const RegexWalkScratch& scratch, size_t start, uint32_t spanLength,
+                            regmatch_t* positions) {
   RegexPositionsRecord record;
-  BeginRegexPositions(record, spanLength);
-  for (const auto& [step, where] : scratch.recorded) {
-    PassRegexStep(record, program.steps[static_cast<size_t>(step)], where);
+  BeginRegexPositions(record, program, spanLength);
+  for (const RegexWalkScratch::Recorded& way : scratch.recorded) {
+    for (uint32_t i = 0; i < way.actionCount; ++i) {
+      int step = t.actions[way.firstAction + i];
+      PassRegexStep(record, program.steps[static_cast<size_t>(step)], way.at);
+    }
   }
   FinishRegexPositions(record, program, start, positions);
 }
@@ -324,9 +326,9 @@ RegexWalkOutcome WalkAnchoredMatch(const RegexWalkTables& t, const RegexProgram&
     if (t.rows[static_cast<size_t>(row)].ends[atEnd]) {
       const RegexWalkWay& endHere = t.endCells[static_cast<size_t>(row) * 2 + atEnd];
       if (atEnd) {
-        TakeWay(t, endHere, at, scratch);
+        TakeWay(endHere, at, scratch);
         end = length;
-        WriteRecordedPositions(program, scratch, 0, spanLength, positions);
+        WriteRecordedPositions(t, program, scratch, 0, spanLength, positions);
         return RegexWalkOutcome::kMatch;
       }
       shortEnd = &endHere;
@@ -340,8 +342,10 @@ RegexWalkOutcome WalkAnchoredMatch(const RegexWalkTables& t, const RegexProgram&
       way = GoBack(t, scratch, at);
     }
     if (way == nullptr) break;
-    choicesMet |= way->alternative >= 0;
-    TakeWay(t, *way, at, scratch);
+    if (way != &plain) {
+      choicesMet |= way->alternative >= 0;
+      TakeWay(*way, at, scratch);
+    }
     row = way->nextRow;
     ++at;
     if (++work > budget) return RegexWalkOutcome::kUnsettled;
@@ -352,9 +356,9 @@ RegexWalkOutcome WalkAnchoredMatch(const RegexWalkTables& t, const RegexProgram&
   if (choicesMet) return RegexWalkOutcome::kUnsettled;
   if (shortEnd == nullptr) return RegexWalkOutcome::kNoMatch;
   scratch.recorded.resize(shortEndRecorded);
-  TakeWay(t, *shortEnd, shortEndAt, scratch);
+  TakeWay(*shortEnd, shortEndAt, scratch);
   end = shortEndAt;
-  WriteRecordedPositions(program, scratch, 0, shortEndAt, positions);
+  WriteRecordedPositions(t, program, scratch, 0, shortEndAt, positions);
   return RegexWalkOutcome::kMatch;
 }
 
@@ -384,12 +388,12 @@ bool WalkRegexParts(const RegexWalkTables& t, const RegexProgram& program,
       if (scratch.choices.empty() || ++work > budget) return false;
       way = GoBack(t, scratch, at);
     }
-    TakeWay(t, *way, at, scratch);
+    if (way != &plain) TakeWay(*way, at, scratch);
     if (at == spanLength) break;
     row = way->nextRow;
     ++at;
     if (++work > budget) return false;
   }
-  WriteRecordedPositions(program, scratch, start, spanLength, positions);
+  WriteRecordedPositions(t, program, scratch, start, spanLength, positions);
   return true;
 }

@@ -74,7 +74,14 @@ struct RegexWalkChoice {
 // Buffers reused from line to line; one per thread.
 struct RegexWalkScratch {
   std::vector<RegexWalkChoice> choices;
-  std::vector<std::pair<int, uint32_t>> recorded;  // kOpen and kClose steps passed, and where
+  // The ways taken that pass kOpen and kClose steps: their steps in
+  // RegexWalkTables::actions, and where.
+  struct Recorded {
+    uint32_t firstAction;
+    uint32_t actionCount;
+    uint32_t at;
+  };
+  std::vector<Recorded> recorded;
 };
 
 // Builds the walk's tables; false when the program has anchors inside it or
