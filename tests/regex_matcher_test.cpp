@@ -83,6 +83,19 @@ TEST(RegexMatcher, GivesTheCLibrarysPositions) {
            {"(^a|b)c", "bc ac", "0,2 0,1"},
            {"(^a|b)c", "ac", "0,2 0,1"},
            {"c(^a|b)", "ab cb", "3,5 4,5"},
+           // Anchored at the start: the walk from there settles the match
+           // alone, following every way that dies before the end.
+           {"^(a+)(b*)", "aabbc", "0,4 0,2 2,4"},
+           {"^a(b|bc)", "abcd", "0,3 1,3"},
+           {"^([0-9]+):[0-9]+ -!- ([^ ]+) has (joined|left) ", "10:00 -!- bob has left #x", "0,23 0,2 10,13 18,22"},
+           {"^(ab|a)(c*)$", "abcc", "0,4 0,2 2,4"},
+           {"^(a|b)+c?", "abab", "0,4 3,4"},
+           {"^(x(y)?)+", "xyxxz", "0,4 3,4 1,2"},
+           {"^a*(b)?", "aaac", "0,3"},
+           {"^((a)|a)x?", "ab", "0,1 0,1 0,1"},
+           {"^(a|ab)(c|bcd)?", "abcdx", "0,4 0,1 1,4"},
+           {"^(x*)(xy)?(y*)", "xxyyz", "0,4 0,2 -1,-1 2,4"},
+           {"^([a-z]+|[a-z]+:)(:)?", "ab:c", "0,3 0,2 2,3"},
        }) {
     std::string theirs = Theirs(c.expression, c.line);
     EXPECT_EQ(theirs, c.expected) << c.expression << " on " << c.line;
@@ -91,6 +104,15 @@ TEST(RegexMatcher, GivesTheCLibrarysPositions) {
       std::string result = Ours(*ours, c.line);
       if (result != "undecided") {
         EXPECT_EQ(result, theirs) << c.expression << " on " << c.line;
+      }
+      // The same with the automaton first, or the walk first, where both apply.
+      if (ours->walks && ours->finder.anchoredAtStart) {
+        ours->walksFirst = !ours->walksFirst;
+        result = Ours(*ours, c.line);
+        ours->walksFirst = !ours->walksFirst;
+        if (result != "undecided") {
+          EXPECT_EQ(result, theirs) << c.expression << " on " << c.line << ", other order";
+        }
       }
       // The same with the backward scan for the leftmost start at once.
       if (ours->reverseFinder != nullptr) {

@@ -4,6 +4,14 @@
 
 #include "regex/regex_tree.h"
 
+namespace {
+
+// Ways after the first, in all the walk's tables, that an expression may
+// have and still be matched by the walk alone.
+constexpr size_t kWalkFirstAlternatives = 16;
+
+}  // namespace
+
 std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern, int positions) {
   RegexTree tree;
   if (!ParseRegex(pattern, tree)) return nullptr;
@@ -14,6 +22,8 @@ std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern, int 
   InitRegexSpanFinder(matcher->program, matcher->finder);
   if (matcher->positions > 1) {
     matcher->walks = BuildRegexWalk(matcher->program, matcher->walk);
+    matcher->walksFirst = matcher->walks && matcher->finder.anchoredAtStart &&
+                          matcher->walk.alternatives.size() <= kWalkFirstAlternatives;
   }
   if (!matcher->finder.anchoredAtStart) {
     auto reversed = std::make_unique<RegexProgram>();
@@ -39,6 +49,12 @@ RegexOutcome RunRegexMatcher(RegexMatcher& matcher, RegexPartsScratch& scratch, 
     return RegexOutcome::kUndecided;
   }
   size_t start = 0, end = 0;
+  if (matcher.walksFirst) {
+    RegexWalkOutcome walked = WalkAnchoredMatch(matcher.walk, matcher.program, scratch.walk, text,
+                                                length, end, positions);
+    if (walked == RegexWalkOutcome::kMatch) return RegexOutcome::kMatch;
+    if (walked == RegexWalkOutcome::kNoMatch) return RegexOutcome::kNoMatch;
+  }
   RegexOutcome outcome =
       FindRegexSpan(matcher.finder, matcher.reverseFinder.get(), text, length, start, end);
   if (outcome != RegexOutcome::kMatch) return outcome;

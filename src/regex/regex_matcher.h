@@ -36,6 +36,10 @@ struct RegexMatcher {
   // a search; not built for a program with anchors inside it.
   RegexWalkTables walk;
   bool walks = false;
+  // An expression that can match only at the start of the line, with few
+  // places where a byte has two ways, is matched by the walk alone; the
+  // automaton rejects a line faster where many alternatives begin alike.
+  bool walksFirst = false;
   // How many of the positions (the whole match first) the caller reads:
   // 1 when it wants only the span, kRegexPositions when it wants every part.
   int positions = kRegexPositions;

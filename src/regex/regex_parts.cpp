@@ -117,7 +117,7 @@ void Advance(PathSearch& s) {
 void RecordPositions(const RegexProgram& program, const std::vector<RegexPathFrame>& path,
                      size_t start, size_t end, regmatch_t* positions) {
   RegexPositionsRecord record;
-  BeginRegexPositions(record, end - start);
+  BeginRegexPositions(record, program, end - start);
   for (const RegexPathFrame& frame : path) {
     PassRegexStep(record, program.steps[static_cast<size_t>(frame.step)], frame.at);
   }

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
-void BeginRegexPositions(RegexPositionsRecord& record, size_t spanLength) {
+void BeginRegexPositions(RegexPositionsRecord& record, const RegexProgram& program,
+                         size_t spanLength) {
   for (auto& p : record.current) p.rm_so = p.rm_eo = -1;
   record.current[0].rm_so = 0;
   record.current[0].rm_eo = static_cast<regoff_t>(spanLength);
-  std::copy(record.current, record.current + kRegexPositions, record.remembered);
+  record.remembers = program.optionalGroups;
+  if (record.remembers) std::copy(record.current, record.current + kRegexPositions, record.remembered);
 }
 
 void PassRegexStep(RegexPositionsRecord& record, const RegexStep& step, size_t at) {
@@ -18,7 +20,9 @@ void PassRegexStep(RegexPositionsRecord& record, const RegexStep& step, size_t a
   } else if (step.kind == RegexStepKind::kClose) {
     if (group.rm_so < here) {
       group.rm_eo = here;
-      std::copy(record.current, record.current + kRegexPositions, record.remembered);
+      if (record.remembers) {
+        std::copy(record.current, record.current + kRegexPositions, record.remembered);
+      }
     } else if (step.optionalGroup && record.remembered[step.group].rm_so != -1) {
       std::copy(record.remembered, record.remembered + kRegexPositions, record.current);
     } else {

@@ -13,11 +13,13 @@
 struct RegexPositionsRecord {
   regmatch_t current[kRegexPositions];
   regmatch_t remembered[kRegexPositions];
+  bool remembers = true;  // false for a program without optional groups
 };
 
-// Starts a record for a match of `spanLength` bytes; positions are counted
-// from the match's start until FinishRegexPositions.
-void BeginRegexPositions(RegexPositionsRecord& record, size_t spanLength);
+// Starts a record for a match of `spanLength` bytes by `program`;
+// positions are counted from the match's start until FinishRegexPositions.
+void BeginRegexPositions(RegexPositionsRecord& record, const RegexProgram& program,
+                         size_t spanLength);
 
 // The way passes `step` (a kOpen or kClose step; others are ignored) at
 // `at`, counted from the match's start.

@@ -123,6 +123,16 @@ void ResetStates(RegexSpanFinder& f) {
   f.startElsewhere = StateFor(f, start, false);
 }
 
+// A known transition is kept as the start of the row of the state it leads
+// to, times two, plus one when that state has flags to look at: the
+// scanning loops then go from byte to byte without a multiplication, and
+// look up a state's flags only where it has any. (A flag that goes away
+// later, as kStateUnchecked does, only costs a look.)
+int32_t EncodedTransition(const RegexSpanFinder& f, int32_t to) {
+  int32_t row = to * f.program->classCount;
+  return row * 2 + (f.stateFlags[static_cast<size_t>(to)] != 0 ? 1 : 0);
+}
+
 int32_t ComputeTransition(RegexSpanFinder& f, int32_t from, unsigned char byte) {
   const RegexProgram& p = *f.program;
   std::vector<int> seeds;
@@ -133,9 +143,14 @@ int32_t ComputeTransition(RegexSpanFinder& f, int32_t from, unsigned char byte) 
   int32_t to = StateFor(f, seeds, false);
   if (to != kOverflow) {
     f.transitions[static_cast<size_t>(from) * static_cast<size_t>(p.classCount) +
-                  p.byteClass[byte]] = to;
+                  p.byteClass[byte]] = EncodedTransition(f, to);
   }
   return to;
+}
+
+// The state a known transition leads to.
+int32_t StateOfTransition(const RegexSpanFinder& f, int32_t encoded) {
+  return (encoded >> 1) / f.program->classCount;
 }
 
 bool Accepts(const RegexState& state, size_t at, size_t length) {
@@ -155,7 +170,8 @@ uint8_t CheckRunsToEnd(RegexSpanFinder& f, int32_t state) {
     if (classDone[byteClass]) continue;
     classDone[byteClass] = true;
     int32_t to = f.transitions[static_cast<size_t>(state) * classes + byteClass];
-    if (to < 0) to = ComputeTransition(f, state, static_cast<unsigned char>(byte));
+    to = to < 0 ? ComputeTransition(f, state, static_cast<unsigned char>(byte))
+                : StateOfTransition(f, to);
     runs = to == state;
   }
   uint8_t& flags = f.stateFlags[static_cast<size_t>(state)];
@@ -178,19 +194,25 @@ int64_t LongestFrom(RegexSpanFinder& f, const unsigned char* text, size_t length
   if (flags & kStateUnchecked) flags = CheckRunsToEnd(f, state);
   if (flags & kStateRunsToEnd) at = length;
   if (!(flags & kStateDead)) {
+    size_t row = static_cast<size_t>(state) * classes;
     while (at < length) {
-      int32_t next = f.transitions[static_cast<size_t>(state) * classes + byteClass[text[at]]];
-      if (next < 0) next = ComputeTransition(f, state, text[at]);
-      if (next == kOverflow) return kOverflow;
-      state = next;
+      int32_t next = f.transitions[row + byteClass[text[at]]];
+      if (next < 0) {
+        int32_t to = ComputeTransition(f, static_cast<int32_t>(row / classes), text[at]);
+        if (to == kOverflow) return kOverflow;
+        next = EncodedTransition(f, to);
+      }
       ++at;
+      row = static_cast<size_t>(next >> 1);
+      if (!(next & 1)) continue;
+      state = static_cast<int32_t>(row / classes);
       flags = f.stateFlags[static_cast<size_t>(state)];
-      if (flags == 0) continue;
       if (flags & kStateAcceptsHere) lastEnd = static_cast<int64_t>(at);
       if (flags & kStateDead) break;
       if (flags & kStateUnchecked) flags = CheckRunsToEnd(f, state);
       if (flags & kStateRunsToEnd) at = length;
     }
+    state = static_cast<int32_t>(row / classes);
   }
   // At the end of the text a "$" holds too; acceptsAtEnd covers acceptsHere.
   if (at == length && at > start && f.states[static_cast<size_t>(state)].acceptsAtEnd) {
@@ -207,17 +229,26 @@ int64_t LeftmostStart(RegexSpanFinder& r, const unsigned char* text, size_t leng
   const size_t classes = static_cast<size_t>(r.program->classCount);
   const uint8_t* byteClass = r.program->byteClass;
   int32_t state = r.startAtTextStart;  // the reversed text starts at the end of the line
+  size_t row = static_cast<size_t>(state) * classes;
+  bool flagged = r.stateFlags[static_cast<size_t>(state)] != 0;
   int64_t leftmost = -1;
   for (size_t at = length;; --at) {
     // At the line's start, the end of the reversed text, a reversed "$" holds.
-    bool accepts = at == 0 ? r.states[static_cast<size_t>(state)].acceptsAtEnd
-                           : (r.stateFlags[static_cast<size_t>(state)] & kStateAcceptsHere) != 0;
-    if (accepts) leftmost = static_cast<int64_t>(at);
-    if (at == 0) break;
-    int32_t next = r.transitions[static_cast<size_t>(state) * classes + byteClass[text[at - 1]]];
-    if (next < 0) next = ComputeTransition(r, state, text[at - 1]);
-    if (next == kOverflow) return kOverflow;
-    state = next;
+    if (at == 0) {
+      if (r.states[row / classes].acceptsAtEnd) leftmost = 0;
+      break;
+    }
+    if (flagged && (r.stateFlags[row / classes] & kStateAcceptsHere)) {
+      leftmost = static_cast<int64_t>(at);
+    }
+    int32_t next = r.transitions[row + byteClass[text[at - 1]]];
+    if (next < 0) {
+      int32_t to = ComputeTransition(r, static_cast<int32_t>(row / classes), text[at - 1]);
+      if (to == kOverflow) return kOverflow;
+      next = EncodedTransition(r, to);
+    }
+    row = static_cast<size_t>(next >> 1);
+    flagged = (next & 1) != 0;
   }
   r.scannedBytes += length + 1;
   return leftmost;

@@ -16,6 +16,7 @@ struct ClosureFrame {
 struct WalkBuilding {
   const RegexProgram* program = nullptr;
   RegexWalkTables* tables = nullptr;
+  std::vector<RegexWalkWay> cells;   // rows x byte classes, before packing
   std::vector<int> rowEntry;         // per row: the step it stands before
   std::vector<int32_t> rowOfStep;    // per step: its row away from the text's start
   std::vector<int> classByte;        // per class: a byte of it other than zero, or -1
@@ -28,13 +29,13 @@ struct WalkBuilding {
 
 int32_t AddRow(WalkBuilding& b, int entry) {
   RegexWalkTables& o = *b.tables;
-  if (o.cells.size() + o.classCount > kRegexMaxWalkCells) {
+  if (b.cells.size() + o.classCount > kRegexMaxWalkCells) {
     b.failed = true;
     return -1;
   }
   int32_t row = static_cast<int32_t>(b.rowEntry.size());
   b.rowEntry.push_back(entry);
-  o.cells.resize(o.cells.size() + o.classCount);
+  b.cells.resize(b.cells.size() + o.classCount);
   o.endCells.resize(o.endCells.size() + 2);
   return row;
 }
@@ -111,7 +112,7 @@ void FollowClosure(WalkBuilding& b, int entry, bool atStart, bool atEnd, Reached
 
 // Appends the kOpen and kClose steps of the way on b.stack to the actions,
 // as `cell`'s.
-void RecordActions(WalkBuilding& b, RegexWalkCell& cell) {
+void RecordActions(WalkBuilding& b, RegexWalkWay& cell) {
   RegexWalkTables& o = *b.tables;
   cell.firstAction = static_cast<uint32_t>(o.actions.size());
   for (const ClosureFrame& frame : b.stack) {
@@ -130,7 +131,7 @@ void FillByteCells(WalkBuilding& b, int32_t row, int target) {
   RegexWalkTables& t = *b.tables;
   const RegexStep& step = p.steps[static_cast<size_t>(target)];
   const std::bitset<256>& bytes = p.byteSets[step.byteSet];
-  RegexWalkCell way;
+  RegexWalkWay way;
   way.nextRow = -2;
   for (size_t c = 0; c < t.classCount; ++c) {
     int byte = b.classByte[c];
@@ -140,7 +141,7 @@ void FillByteCells(WalkBuilding& b, int32_t row, int target) {
       way.nextRow = RowOf(b, step.next);
       if (b.failed) return;
     }
-    RegexWalkCell* last = &t.cells[static_cast<size_t>(row) * t.classCount + c];
+    RegexWalkWay* last = &b.cells[static_cast<size_t>(row) * t.classCount + c];
     if (last->nextRow < 0) {
       *last = way;
       continue;
@@ -164,7 +165,7 @@ void FillRow(WalkBuilding& b, int32_t row, bool atStart) {
   for (int atEnd = 0; atEnd < 2 && !b.failed; ++atEnd) {
     FollowClosure(b, entry, atStart, atEnd != 0, [&](int step) {
       if (p.steps[static_cast<size_t>(step)].kind != RegexStepKind::kMatch) return true;
-      RegexWalkCell& cell = o.endCells[static_cast<size_t>(row) * 2 + static_cast<size_t>(atEnd)];
+      RegexWalkWay& cell = o.endCells[static_cast<size_t>(row) * 2 + static_cast<size_t>(atEnd)];
       RecordActions(b, cell);
       cell.nextRow = row;
       return false;
@@ -173,23 +174,38 @@ void FillRow(WalkBuilding& b, int32_t row, bool atStart) {
   if (b.visits > kMaxBuildVisits) b.failed = true;
 }
 
-// The bytes that lead from each row straight back to it with nothing
-// recorded, and whether they are every byte a line can hold.
-void FindLoops(RegexWalkTables& o, const RegexProgram& p) {
-  size_t rows = o.endCells.size() / 2;
-  o.stayIndex.assign(rows, -1);
-  o.runsToEnd.assign(rows, 0);
-  for (size_t row = 0; row < rows; ++row) {
-    std::bitset<256> bytes;
-    for (int byte = 1; byte < 256; ++byte) {
-      const RegexWalkCell& cell = o.cells[row * o.classCount + p.byteClass[byte]];
-      bytes[static_cast<size_t>(byte)] = cell.nextRow == static_cast<int32_t>(row) &&
-                                         cell.actionCount == 0 && cell.alternative < 0;
+// The rows' loops and ends, and the cells packed as the walk reads them.
+void PackTables(RegexWalkTables& t, const RegexProgram& p, const std::vector<RegexWalkWay>& cells) {
+  size_t rows = t.endCells.size() / 2;
+  t.rows.assign(rows, RegexWalkRow());
+  t.cells.assign(cells.size(), RegexWalkCell());
+  for (size_t i = 0; i < cells.size(); ++i) {
+    const RegexWalkWay& way = cells[i];
+    t.cells[i].nextRow = way.nextRow;
+    if (way.nextRow >= 0 && (way.actionCount > 0 || way.alternative >= 0)) {
+      t.details.push_back(way);
+      t.cells[i].detail = static_cast<uint32_t>(t.details.size());
     }
-    if (bytes.none()) continue;
-    o.stayIndex[row] = static_cast<int32_t>(o.stays.size());
-    o.stays.push_back(bytes);
-    o.runsToEnd[row] = bytes.count() == 255;
+  }
+  for (size_t row = 0; row < rows; ++row) {
+    RegexWalkRow& info = t.rows[row];
+    for (int atEnd = 0; atEnd < 2; ++atEnd) info.ends[atEnd] = t.endCells[row * 2 + static_cast<size_t>(atEnd)].nextRow >= 0;
+    uint8_t bytes[256] = {};
+    int count = 0;
+    for (int byte = 1; byte < 256; ++byte) {
+      const RegexWalkCell& cell = t.cells[row * t.classCount + p.byteClass[byte]];
+      bytes[byte] = cell.nextRow == static_cast<int32_t>(row) && cell.detail == 0;
+      count += bytes[byte];
+    }
+    if (count == 0) continue;
+    info.stayIndex = static_cast<int32_t>(t.stays.size());
+    t.stays.insert(t.stays.end(), bytes, bytes + 256);
+    info.runsToEnd = count == 255;
+  }
+  for (RegexWalkCell& cell : t.cells) {
+    if (cell.nextRow < 0) continue;
+    const RegexWalkRow& next = t.rows[static_cast<size_t>(cell.nextRow)];
+    if (next.stayIndex >= 0 || next.ends[0] || next.ends[1]) cell.detail |= kRegexWalkLook;
   }
 }
 
@@ -217,7 +233,7 @@ bool BuildRegexWalk(const RegexProgram& program, RegexWalkTables& tables) {
     tables = RegexWalkTables();
     return false;
   }
-  FindLoops(tables, program);
+  PackTables(tables, program, b.cells);
   return true;
 }
 
@@ -225,17 +241,144 @@ namespace {
 
 // Takes the way of `cell` at `at`: its kOpen and kClose steps are recorded,
 // and a later way for the same byte is kept to go back to.
-void TakeWay(const RegexWalkTables& t, const RegexWalkCell& cell, uint32_t at,
+void TakeWay(const RegexWalkWay& cell, uint32_t at,
              RegexWalkScratch& scratch) {
   if (cell.alternative >= 0) {
     scratch.choices.push_back({at, cell.alternative, static_cast<uint32_t>(scratch.recorded.size())});
   }
-  for (uint32_t i = 0; i < cell.actionCount; ++i) {
-    scratch.recorded.push_back({t.actions[cell.firstAction + i], at});
+  if (cell.actionCount > 0) scratch.recorded.push_back({cell.firstAction, cell.actionCount, at});
+}
+
+// Crosses the loop of `row`, if it has one, from `at`: returns where the
+// bytes it takes end, adding them to `work`.
+uint32_t CrossLoop(const RegexWalkTables& t, int32_t row, const unsigned char* span,
+                   uint32_t spanLength, uint32_t at, uint64_t& work) {
+  const RegexWalkRow& info = t.rows[static_cast<size_t>(row)];
+  if (info.stayIndex < 0) return at;
+  uint32_t from = at;
+  if (info.runsToEnd) {
+    at = spanLength;
+  } else {
+    const uint8_t* bytes = &t.stays[static_cast<size_t>(info.stayIndex)];
+    while (at < spanLength && bytes[span[at]]) ++at;
   }
+  work += at - from;
+  return at;
+}
+
+// The first way from `row` for the byte at `at`: null when none takes it.
+// A way that records nothing and has no alternative is written to `plain`.
+// Sets `look` when the row it leads to has a loop or an end.
+const RegexWalkWay* FirstWay(const RegexWalkTables& t, const RegexProgram& program, int32_t row,
+                             unsigned char byte, RegexWalkWay& plain, bool& look) {
+  const RegexWalkCell& cell = t.cells[static_cast<size_t>(row) * t.classCount + program.byteClass[byte]];
+  if (cell.nextRow < 0) return nullptr;
+  look = (cell.detail & kRegexWalkLook) != 0;
+  uint32_t detail = cell.detail & ~kRegexWalkLook;
+  if (detail != 0) return &t.details[detail - 1];
+  plain.nextRow = cell.nextRow;
+  return &plain;
+}
+
+// Goes back to the last byte a later way may take: sets `at` there and
+// returns that way.
+const RegexWalkWay* GoBack(const RegexWalkTables& t, RegexWalkScratch& scratch, uint32_t& at) {
+  RegexWalkChoice choice = scratch.choices.back();
+  scratch.choices.pop_back();
+  at = choice.at;
+  scratch.recorded.resize(choice.recorded);
+  return &t.alternatives[static_cast<size_t>(choice.alternative)];
+}
+
+// Going back may cover the same bytes again; past this much work the
+// search, which marks what it tried, is the faster way.
+uint64_t WalkBudget(uint32_t spanLength) { return 8 * uint64_t{spanLength} + 1024; }
+
+void WriteRecordedPositions(const RegexWalkTables& t, const RegexProgram& program,
+                            const RegexWalkScratch& scratch, size_t start, uint32_t spanLength,
+                            regmatch_t* positions) {
+  RegexPositionsRecord record;
+  BeginRegexPositions(record, program, spanLength);
+  for (const RegexWalkScratch::Recorded& way : scratch.recorded) {
+    for (uint32_t i = 0; i < way.actionCount; ++i) {
+      int step = t.actions[way.firstAction + i];
+      PassRegexStep(record, program.steps[static_cast<size_t>(step)], way.at);
+    }
+  }
+  FinishRegexPositions(record, program, start, positions);
 }
 
 }  // namespace
+
+RegexWalkOutcome WalkAnchoredMatch(const RegexWalkTables& t, const RegexProgram& program,
+                                   RegexWalkScratch& scratch, const char* text, size_t length,
+                                   size_t& end, regmatch_t* positions) {
+  const unsigned char* span = reinterpret_cast<const unsigned char*>(text);
+  const uint32_t spanLength = static_cast<uint32_t>(length);
+  const uint64_t budget = WalkBudget(spanLength);
+  uint64_t work = 0;
+  scratch.choices.clear();
+  scratch.recorded.clear();
+  // The longest match found so far short of the text's end, on the first
+  // way that reached it: where it ends, its way to the match step, and the
+  // steps recorded up to there (the first `shortRecorded` of those
+  // recorded, or, when the walk may yet go back past them, a copy).
+  const RegexWalkWay* shortEnd = nullptr;
+  uint32_t shortEndAt = 0;
+  size_t shortRecorded = 0;
+  bool shortCopied = false;
+  RegexWalkWay plain;
+  int32_t row = t.startRow[1];
+  uint32_t at = 0;
+  bool look = true;  // the row may have a loop or an end
+  for (;;) {
+    if (look) at = CrossLoop(t, row, span, spanLength, at, work);
+    const size_t atEnd = at == spanLength ? 1 : 0;
+    if (look && t.rows[static_cast<size_t>(row)].ends[atEnd]) {
+      const RegexWalkWay& endHere = t.endCells[static_cast<size_t>(row) * 2 + atEnd];
+      if (atEnd) {
+        TakeWay(endHere, at, scratch);
+        end = length;
+        WriteRecordedPositions(t, program, scratch, 0, spanLength, positions);
+        return RegexWalkOutcome::kMatch;
+      }
+      if (shortEnd == nullptr || at > shortEndAt) {
+        shortEnd = &endHere;
+        shortEndAt = at;
+        shortRecorded = scratch.recorded.size();
+        shortCopied = !scratch.choices.empty();
+        if (shortCopied) {
+          scratch.shortest.assign(scratch.recorded.begin(), scratch.recorded.end());
+          work += shortRecorded;
+        }
+      }
+    }
+    const RegexWalkWay* way = atEnd ? nullptr : FirstWay(t, program, row, span[at], plain, look);
+    // No way on from here: back to the last byte a later way may take.
+    while (way == nullptr && !scratch.choices.empty()) {
+      if (++work > budget) return RegexWalkOutcome::kUnsettled;
+      way = GoBack(t, scratch, at);
+      look = true;
+    }
+    if (way == nullptr) break;
+    if (way != &plain) TakeWay(*way, at, scratch);
+    row = way->nextRow;
+    ++at;
+    if (++work > budget) return RegexWalkOutcome::kUnsettled;
+  }
+  // Every way was followed until it died before the text's end: the
+  // longest match ends where some way last could end.
+  if (shortEnd == nullptr) return RegexWalkOutcome::kNoMatch;
+  if (shortCopied) {
+    scratch.recorded.assign(scratch.shortest.begin(), scratch.shortest.end());
+  } else {
+    scratch.recorded.resize(shortRecorded);
+  }
+  TakeWay(*shortEnd, shortEndAt, scratch);
+  end = shortEndAt;
+  WriteRecordedPositions(t, program, scratch, 0, shortEndAt, positions);
+  return RegexWalkOutcome::kMatch;
+}
 
 bool WalkRegexParts(const RegexWalkTables& t, const RegexProgram& program,
                     RegexWalkScratch& scratch, const char* text, size_t length, size_t start,
@@ -243,49 +386,34 @@ bool WalkRegexParts(const RegexWalkTables& t, const RegexProgram& program,
   const unsigned char* span = reinterpret_cast<const unsigned char*>(text) + start;
   const uint32_t spanLength = static_cast<uint32_t>(end - start);
   const size_t endColumn = end == length ? 1 : 0;
-  // Going back may cover the same bytes again; past this much work the
-  // search, which marks what it tried, is the faster way.
-  const uint64_t budget = 8 * uint64_t{spanLength} + 1024;
+  const uint64_t budget = WalkBudget(spanLength);
   uint64_t work = 0;
   scratch.choices.clear();
   scratch.recorded.clear();
+  RegexWalkWay plain;
   int32_t row = t.startRow[start == 0 ? 1 : 0];
   uint32_t at = 0;
+  bool look = true;  // the row may have a loop or an end
   for (;;) {
-    int32_t stay = t.stayIndex[static_cast<size_t>(row)];
-    if (stay >= 0) {
-      uint32_t from = at;
-      if (t.runsToEnd[static_cast<size_t>(row)]) {
-        at = spanLength;
-      } else {
-        const std::bitset<256>& bytes = t.stays[static_cast<size_t>(stay)];
-        while (at < spanLength && bytes[span[at]]) ++at;
-      }
-      work += at - from;
+    if (look) at = CrossLoop(t, row, span, spanLength, at, work);
+    const RegexWalkWay* way = nullptr;
+    if (at < spanLength) {
+      way = FirstWay(t, program, row, span[at], plain, look);
+    } else if (look && t.rows[static_cast<size_t>(row)].ends[endColumn]) {
+      way = &t.endCells[static_cast<size_t>(row) * 2 + endColumn];
     }
-    const RegexWalkCell* cell =
-        at == spanLength ? &t.endCells[static_cast<size_t>(row) * 2 + endColumn]
-                         : &t.cells[static_cast<size_t>(row) * t.classCount + program.byteClass[span[at]]];
     // No way on from here: back to the last byte a later way may take.
-    while (cell->nextRow < 0) {
+    while (way == nullptr) {
       if (scratch.choices.empty() || ++work > budget) return false;
-      RegexWalkChoice choice = scratch.choices.back();
-      scratch.choices.pop_back();
-      at = choice.at;
-      scratch.recorded.resize(choice.recorded);
-      cell = &t.alternatives[static_cast<size_t>(choice.alternative)];
+      way = GoBack(t, scratch, at);
+      look = true;
     }
-    TakeWay(t, *cell, at, scratch);
+    if (way != &plain) TakeWay(*way, at, scratch);
     if (at == spanLength) break;
-    row = cell->nextRow;
+    row = way->nextRow;
     ++at;
     if (++work > budget) return false;
   }
-  RegexPositionsRecord record;
-  BeginRegexPositions(record, spanLength);
-  for (const auto& [step, where] : scratch.recorded) {
-    PassRegexStep(record, program.steps[static_cast<size_t>(step)], where);
-  }
-  FinishRegexPositions(record, program, start, positions);
+  WriteRecordedPositions(t, program, scratch, start, spanLength, positions);
   return true;
 }

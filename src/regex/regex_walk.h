@@ -16,7 +16,6 @@
 
 #include <regex.h>
 
-#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -27,7 +26,9 @@
 // build, is left to the search.
 constexpr size_t kRegexMaxWalkCells = size_t{1} << 16;
 
-struct RegexWalkCell {
+// A way on from a row that takes a byte (or, at the end, reaches the match
+// step).
+struct RegexWalkWay {
   int32_t nextRow = -1;  // -1: no way takes the byte (or, at the end, none ends here)
   // The next way in order of preference that takes the same byte: an
   // index into RegexWalkTables::alternatives, or -1.
@@ -36,20 +37,34 @@ struct RegexWalkCell {
   uint32_t actionCount = 0;  // kOpen and kClose steps passed, in RegexWalkTables::actions
 };
 
+// The first way for a row and a byte class, in eight bytes: most ways
+// record nothing and have no alternative, and the walk reads only these.
+struct RegexWalkCell {
+  int32_t nextRow = -1;
+  // 1 + the index of the whole way in RegexWalkTables::details, or 0; with
+  // kRegexWalkLook added when the next row has a loop or an end to look at.
+  uint32_t detail = 0;
+};
+constexpr uint32_t kRegexWalkLook = uint32_t{1} << 31;
+
+struct RegexWalkRow {
+  // -1, or where in `stays` the bytes begin that lead straight back to the
+  // row by one way only, with nothing recorded (a loop over one byte set).
+  int32_t stayIndex = -1;
+  uint8_t runsToEnd = 0;  // the loop takes every byte but the zero byte
+  uint8_t ends[2] = {0, 0};  // a way reaches the match step here: [at the text's end]
+};
+
 struct RegexWalkTables {
   size_t classCount = 0;
   int32_t startRow[2] = {-1, -1};          // the program's start: [the match begins the text]
+  std::vector<RegexWalkRow> rows;
   std::vector<RegexWalkCell> cells;         // rows x byte classes
-  std::vector<RegexWalkCell> endCells;      // rows x 2: [the match ends the text]
-  std::vector<RegexWalkCell> alternatives;  // ways after the first
+  std::vector<RegexWalkWay> details;        // first ways that record steps or have alternatives
+  std::vector<RegexWalkWay> endCells;       // rows x 2: [the match ends the text]
+  std::vector<RegexWalkWay> alternatives;   // ways after the first
   std::vector<int> actions;                 // step numbers
-  // Per row: -1, or the index in `stays` of the bytes that lead straight
-  // back to the row by one way only, with nothing recorded.
-  std::vector<int32_t> stayIndex;
-  std::vector<std::bitset<256>> stays;
-  // Per row: its loop takes every byte but the zero byte, so it runs to
-  // the end of the match.
-  std::vector<uint8_t> runsToEnd;
+  std::vector<uint8_t> stays;               // 256 per loop: 1 for a byte the loop takes
 };
 
 // Where the walk may go back to: a byte at `at` that a later way may take.
@@ -62,12 +77,34 @@ struct RegexWalkChoice {
 // Buffers reused from line to line; one per thread.
 struct RegexWalkScratch {
   std::vector<RegexWalkChoice> choices;
-  std::vector<std::pair<int, uint32_t>> recorded;  // kOpen and kClose steps passed, and where
+  // The ways taken that pass kOpen and kClose steps: their steps in
+  // RegexWalkTables::actions, and where.
+  struct Recorded {
+    uint32_t firstAction;
+    uint32_t actionCount;
+    uint32_t at;
+  };
+  std::vector<Recorded> recorded;
+  std::vector<Recorded> shortest;  // those of the longest match found short of the end
 };
 
 // Builds the walk's tables; false when the program has anchors inside it or
 // its tables would pass the bound.
 bool BuildRegexWalk(const RegexProgram& program, RegexWalkTables& tables);
+
+enum class RegexWalkOutcome { kMatch, kNoMatch, kUnsettled };
+
+// For a program that can match only at the start of the text: walks from
+// there toward the text's end, finding the match and its parts without the
+// automaton. The first way (in order of preference) that reaches the end
+// of the text is the longest match; when none does, every way has been
+// followed until it died, and the longest match ends where some way last
+// could end, on the first way that could, or there is none. kUnsettled
+// when that takes too much going back: the automaton then finds the span.
+// On kMatch, the match is text[0, end).
+RegexWalkOutcome WalkAnchoredMatch(const RegexWalkTables& tables, const RegexProgram& program,
+                                   RegexWalkScratch& scratch, const char* text, size_t length,
+                                   size_t& end, regmatch_t* positions);
 
 // Fills positions[0, kRegexPositions) for the match text[start, end) of a
 // text of `length` bytes, which the program matches there. False when the
