@@ -171,10 +171,20 @@ TEST(RegexMatcher, LeavesHugeSpansUndecidedAndSearchesLongLinesInOneScan) {
   std::unique_ptr<RegexMatcher> span = CompileRegexMatcher("(^a*)(b*)$", 1);
   ASSERT_NE(span, nullptr);
   EXPECT_EQ(Ours(*span, huge.c_str()), "0," + size);
-  std::unique_ptr<RegexMatcher> walk = CompileRegexMatcher("^(a*)(a*b*)$");
+  std::unique_ptr<RegexMatcher> walk = CompileRegexMatcher("^(a*)(b*)$");
   ASSERT_NE(walk, nullptr);
   EXPECT_TRUE(walk->walks);
   EXPECT_EQ(Ours(*walk, huge.c_str()), "0," + size + " 0," + size + " " + size + "," + size);
+  // A walk that would keep more places to go back to, or record more, than
+  // its bound leaves the line too.
+  std::unique_ptr<RegexMatcher> choices = CompileRegexMatcher("^(a*)(a*b*)$");
+  ASSERT_NE(choices, nullptr);
+  EXPECT_EQ(Ours(*choices, huge.c_str()), "undecided");
+  std::unique_ptr<RegexMatcher> groups = CompileRegexMatcher("^((a)|b)*$");
+  ASSERT_NE(groups, nullptr);
+  EXPECT_TRUE(groups->walksFirst);
+  EXPECT_EQ(Ours(*groups, huge.c_str()), "undecided");
+  EXPECT_EQ(Ours(*groups, "ab"), "0,2 1,2 0,1");
   // A walk that goes back too often hands the line to the search.
   for (size_t count : {40, 400}) {
     std::string as(count, 'a');

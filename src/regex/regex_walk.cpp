@@ -290,6 +290,12 @@ const RegexWalkWay* GoBack(const RegexWalkTables& t, RegexWalkScratch& scratch, 
   return &t.alternatives[static_cast<size_t>(choice.alternative)];
 }
 
+// Whether the walk's buffers have passed their bound.
+bool Overgrown(const RegexWalkScratch& scratch) {
+  return scratch.recorded.size() > kRegexMaxWalkEntries ||
+         scratch.choices.size() > kRegexMaxWalkEntries;
+}
+
 // Going back may cover the same bytes again; past this much work the
 // search, which marks what it tried, is the faster way.
 uint64_t WalkBudget(uint32_t spanLength) { return 8 * uint64_t{spanLength} + 1024; }
@@ -361,7 +367,10 @@ RegexWalkOutcome WalkAnchoredMatch(const RegexWalkTables& t, const RegexProgram&
       look = true;
     }
     if (way == nullptr) break;
-    if (way != &plain) TakeWay(*way, at, scratch);
+    if (way != &plain) {
+      TakeWay(*way, at, scratch);
+      if (Overgrown(scratch)) return RegexWalkOutcome::kUnsettled;
+    }
     row = way->nextRow;
     ++at;
     if (++work > budget) return RegexWalkOutcome::kUnsettled;
@@ -408,7 +417,10 @@ bool WalkRegexParts(const RegexWalkTables& t, const RegexProgram& program,
       way = GoBack(t, scratch, at);
       look = true;
     }
-    if (way != &plain) TakeWay(*way, at, scratch);
+    if (way != &plain) {
+      TakeWay(*way, at, scratch);
+      if (Overgrown(scratch)) return false;
+    }
     if (at == spanLength) break;
     row = way->nextRow;
     ++at;

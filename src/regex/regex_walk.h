@@ -67,6 +67,10 @@ struct RegexWalkTables {
   std::vector<uint8_t> stays;               // 256 per loop: 1 for a byte the loop takes
 };
 
+// The walk's buffers hold at most this many entries each (3 MiB): a line
+// that needs more is left to the search, whose memory is bounded too.
+constexpr size_t kRegexMaxWalkEntries = size_t{1} << 18;
+
 // Where the walk may go back to: a byte at `at` that a later way may take.
 struct RegexWalkChoice {
   uint32_t at = 0;
