@@ -250,7 +250,7 @@ bool HandleMatchedLine(const LineTypeTable& table, const LineMatch& match, const
   }
   if (config.verbosity > 1) ReportParsedLine(line, match.type, facts.parts);
 
-  CountMonologueRun(state.run, store.nicks, facts.speaker);
+  CountMonologueRun(state.run, facts.speaker);
   if (match.type == kTypeDateStamp || match.type == kTypeChannel) return true;
 
   facts.line = std::string_view(line, length);

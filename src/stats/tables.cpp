@@ -75,16 +75,54 @@ bool ReadIsoDate(std::string_view date, int64_t& year, int& month, int64_t& day)
   return true;
 }
 
+// The positions of `records` in the page's order: most lines first, then
+// by name. No two records have names equal without regard to case, so this
+// is one order whatever the sort; ties on the name (records made by hand)
+// keep their positions' order.
+std::vector<int32_t> PageOrder(const std::deque<NickRecord>& records) {
+  std::vector<int32_t> order(records.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int32_t>(i);
+  std::sort(order.begin(), order.end(), [&records](int32_t a, int32_t b) {
+    int byLines = CompareNicksByLines(records[a], records[b]);
+    if (byLines != 0) return byLines < 0;
+    int byName = CompareNickNames(records[a], records[b]);
+    return byName != 0 ? byName < 0 : a < b;
+  });
+  return order;
+}
+
+// Moves the records so that position i holds the record that stood at
+// order[i], one cycle of the permutation at a time; `order` is used up.
+void MoveIntoOrder(std::deque<NickRecord>& records, std::vector<int32_t>& order) {
+  for (size_t start = 0; start < order.size(); ++start) {
+    if (order[start] < 0 || static_cast<size_t>(order[start]) == start) continue;
+    NickRecord held = std::move(records[start]);
+    size_t to = start;
+    for (;;) {
+      size_t from = static_cast<size_t>(order[to]);
+      order[to] = -1;
+      if (from == start) break;
+      records[to] = std::move(records[from]);
+      to = from;
+    }
+    records[to] = std::move(held);
+  }
+}
+
 }  // namespace
 
 NickRecord* FindNick(NickTable& table, std::string_view nick) {
-  int32_t position = IndexFind(table.index, nick, RecordNames(table));
+  int32_t position = FindNickPosition(table, nick);
   return position < 0 ? nullptr : &table.records[position];
 }
 
 const NickRecord* FindNick(const NickTable& table, std::string_view nick) {
-  int32_t position = IndexFind(table.index, nick, RecordNames(table));
+  int32_t position = FindNickPosition(table, nick);
   return position < 0 ? nullptr : &table.records[position];
+}
+
+int32_t FindNickPosition(const NickTable& table, std::string_view nick) {
+  return IndexFind(table.index, nick, RecordNames(table));
 }
 
 NickRecord& AddNick(NickTable& table, std::string_view nick) { return AddNamedRecord(table, nick); }
@@ -95,7 +133,8 @@ void MarkNick(const NickTable& table, std::string_view nick, std::vector<bool>& 
 
 void MarkRecord(const NickTable& table, const NickRecord& record, std::vector<bool>& marked) {
   if (marked.size() < table.records.size()) marked.resize(table.records.size(), false);
-  marked[static_cast<size_t>(&record - table.records.data())] = true;
+  // A record's name is its key in the index, which gives its position.
+  marked[static_cast<size_t>(FindNickPosition(table, record.name))] = true;
 }
 
 void RemoveMarkedNicks(NickTable& table, const std::vector<bool>& marked) {
@@ -167,11 +206,8 @@ int CompareDays(const DayRecord& a, const DayRecord& b) {
 }
 
 void SortNicksForPage(NickTable& table) {
-  std::sort(table.records.begin(), table.records.end(),
-            [](const NickRecord& a, const NickRecord& b) { return CompareNickNames(a, b) < 0; });
-  std::stable_sort(
-      table.records.begin(), table.records.end(),
-      [](const NickRecord& a, const NickRecord& b) { return CompareNicksByLines(a, b) < 0; });
+  std::vector<int32_t> order = PageOrder(table.records);
+  MoveIntoOrder(table.records, order);
   ++table.layout;
   IndexRebuild(table.index, static_cast<int32_t>(table.records.size()), RecordNames(table));
 }
