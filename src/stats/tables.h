@@ -114,8 +114,8 @@ int CompareDays(const DayRecord& a, const DayRecord& b);
 
 // Puts the records into the page's order: by activity, and in name order
 // among nicks with the same number of lines. The order is worked out on
-// record positions and the records are then moved into it in place, so
-// sorting takes four bytes a nick beside the table. The index stays valid:
-// a nick is found, and a new one added, after sorting as before.
+// keys of 24 bytes a nick, in the room of the index, which is made afresh;
+// the records are then moved into it in place, each once. The index stays
+// valid: a nick is found, and a new one added, after sorting as before.
 void SortNicksForPage(NickTable& table);
 void SortDaysForPage(DayTable& table);
