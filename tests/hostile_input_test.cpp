@@ -559,8 +559,8 @@ TEST(HostileInput, ZeroBytesAreReadInFlatMemory) {
   }
 }
 
-// Memory that runs out (here: a line of 64 MiB whose matching needs far
-// more than the limit) ends the run with one message and status 255; the
+// Memory that runs out (here: a line of 64 MiB, which reading alone takes
+// twice over in a limit of 128 MiB) ends the run with one message and status 255; the
 // old page stays and no partial page is left beside it.
 TEST(HostileInput, RunningOutOfMemoryEndsTheRunWithAMessage) {
 #ifdef __SANITIZE_ADDRESS__
@@ -575,7 +575,7 @@ TEST(HostileInput, RunningOutOfMemoryEndsTheRunWithAMessage) {
   log.shrink_to_fit();
   for (const char* threads : {"1", "2"}) {
     WriteFile(work.page, "the old page\n");
-    RunResult run = RunLimited(work, 256, "", {"-p", work.format, "-o", work.page, logPath}, threads);
+    RunResult run = RunLimited(work, 128, "", {"-p", work.format, "-o", work.page, logPath}, threads);
     ASSERT_NE(run.status, 124) << "the shell cannot limit memory";
     EXPECT_EQ(run.status, 255) << threads << " threads";
     EXPECT_EQ(run.err, "tallywick: out of memory\n") << threads << " threads";

@@ -83,6 +83,16 @@ TEST(RegexMatcher, GivesTheCLibrarysPositions) {
            {"(^a|b)c", "bc ac", "0,2 0,1"},
            {"(^a|b)c", "ac", "0,2 0,1"},
            {"c(^a|b)", "ab cb", "3,5 4,5"},
+           // Anchored at the start: the walk from there settles the match
+           // alone when one way is open, and leaves it to the automaton when
+           // a way it gave up might have ended later.
+           {"^(a+)(b*)", "aabbc", "0,4 0,2 2,4"},
+           {"^a(b|bc)", "abcd", "0,3 1,3"},
+           {"^([0-9]+):[0-9]+ -!- ([^ ]+) has (joined|left) ", "10:00 -!- bob has left #x", "0,23 0,2 10,13 18,22"},
+           {"^(ab|a)(c*)$", "abcc", "0,4 0,2 2,4"},
+           {"^(a|b)+c?", "abab", "0,4 3,4"},
+           {"^(x(y)?)+", "xyxxz", "0,4 3,4 1,2"},
+           {"^a*(b)?", "aaac", "0,3"},
        }) {
     std::string theirs = Theirs(c.expression, c.line);
     EXPECT_EQ(theirs, c.expected) << c.expression << " on " << c.line;
@@ -136,15 +146,33 @@ TEST(RegexMatcher, RefusesWhatItCannotVouchFor) {
 
 TEST(RegexMatcher, LeavesHugeSpansUndecidedAndSearchesLongLinesInOneScan) {
   // The parts of a span longer than the bound on tried positions are left
-  // to the C library; the span alone is still found.
-  std::unique_ptr<RegexMatcher> parts = CompileRegexMatcher("^(a*)(b*)$");
+  // to the C library when they need the search (here, for the anchor
+  // inside); the span alone is still found, and the walk along the match
+  // takes any span.
+  std::unique_ptr<RegexMatcher> parts = CompileRegexMatcher("(^a*)(b*)$");
   ASSERT_NE(parts, nullptr);
+  EXPECT_FALSE(parts->walks);
   std::string huge(kRegexMaxVisitedBits / 8, 'a');
+  std::string size = std::to_string(huge.size());
   EXPECT_EQ(Ours(*parts, huge.c_str()), "undecided");
   EXPECT_EQ(Ours(*parts, "aab"), "0,3 0,2 2,3");
-  std::unique_ptr<RegexMatcher> span = CompileRegexMatcher("^(a*)(b*)$", 1);
+  std::unique_ptr<RegexMatcher> span = CompileRegexMatcher("(^a*)(b*)$", 1);
   ASSERT_NE(span, nullptr);
-  EXPECT_EQ(Ours(*span, huge.c_str()), "0," + std::to_string(huge.size()));
+  EXPECT_EQ(Ours(*span, huge.c_str()), "0," + size);
+  std::unique_ptr<RegexMatcher> walk = CompileRegexMatcher("^(a*)(a*b*)$");
+  ASSERT_NE(walk, nullptr);
+  EXPECT_TRUE(walk->walks);
+  EXPECT_EQ(Ours(*walk, huge.c_str()), "0," + size + " 0," + size + " " + size + "," + size);
+  // A walk that goes back too often hands the line to the search.
+  for (size_t count : {40, 400}) {
+    std::string as(count, 'a');
+    for (const char* expression : {"^(.*)a(.{10})$", "^(.*)a(.{100})$"}) {
+      std::unique_ptr<RegexMatcher> back = CompileRegexMatcher(expression);
+      ASSERT_NE(back, nullptr);
+      EXPECT_TRUE(back->walks);
+      EXPECT_EQ(Ours(*back, as.c_str()), Theirs(expression, as.c_str())) << expression;
+    }
+  }
   // An anchor inside the expression holds next to a newline in the text.
   std::unique_ptr<RegexMatcher> inner = CompileRegexMatcher("a\n^b");
   ASSERT_NE(inner, nullptr);

@@ -12,6 +12,9 @@ std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern, int 
   matcher->positions = positions <= 1 ? 1 : kRegexPositions;
   if (matcher->program.innerEndAnchor && matcher->positions > 1) return nullptr;
   InitRegexSpanFinder(matcher->program, matcher->finder);
+  if (matcher->positions > 1) {
+    matcher->walks = BuildRegexWalk(matcher->program, matcher->walk);
+  }
   if (!matcher->finder.anchoredAtStart) {
     auto reversed = std::make_unique<RegexProgram>();
     if (BuildReversedRegexProgram(tree, *reversed)) {
@@ -36,6 +39,12 @@ RegexOutcome RunRegexMatcher(RegexMatcher& matcher, RegexPartsScratch& scratch, 
     return RegexOutcome::kUndecided;
   }
   size_t start = 0, end = 0;
+  if (matcher.walks && matcher.finder.anchoredAtStart) {
+    RegexWalkOutcome walked = WalkAnchoredMatch(matcher.walk, matcher.program, scratch.walk, text,
+                                                length, end, positions);
+    if (walked == RegexWalkOutcome::kMatch) return RegexOutcome::kMatch;
+    if (walked == RegexWalkOutcome::kNoMatch) return RegexOutcome::kNoMatch;
+  }
   RegexOutcome outcome =
       FindRegexSpan(matcher.finder, matcher.reverseFinder.get(), text, length, start, end);
   if (outcome != RegexOutcome::kMatch) return outcome;
@@ -43,6 +52,10 @@ RegexOutcome RunRegexMatcher(RegexMatcher& matcher, RegexPartsScratch& scratch, 
     for (int i = 0; i < kRegexPositions; ++i) positions[i].rm_so = positions[i].rm_eo = -1;
     positions[0].rm_so = static_cast<regoff_t>(start);
     positions[0].rm_eo = static_cast<regoff_t>(end);
+    return RegexOutcome::kMatch;
+  }
+  if (matcher.walks && WalkRegexParts(matcher.walk, matcher.program, scratch.walk, text, length,
+                                      start, end, positions)) {
     return RegexOutcome::kMatch;
   }
   if (!RecoverRegexParts(matcher.program, scratch, text, length, start, end, positions)) {

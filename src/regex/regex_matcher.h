@@ -17,6 +17,7 @@
 #include "regex/regex_parts.h"
 #include "regex/regex_program.h"
 #include "regex/regex_span.h"
+#include "regex/regex_walk.h"
 
 // Everything one compiled expression needs. Matching changes the
 // automaton's cache and the scratch buffers, so each thread needs its own.
@@ -31,6 +32,10 @@ struct RegexMatcher {
   std::unique_ptr<RegexProgram> reversed;
   std::unique_ptr<RegexSpanFinder> reverseFinder;
   RegexPartsScratch scratch;  // for callers that share none
+  // The tables that recover the parts in a walk along the match instead of
+  // a search; not built for a program with anchors inside it.
+  RegexWalkTables walk;
+  bool walks = false;
   // How many of the positions (the whole match first) the caller reads:
   // 1 when it wants only the span, kRegexPositions when it wants every part.
   int positions = kRegexPositions;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "regex/regex_positions.h"
+
 namespace {
 
 struct PathSearch {
@@ -111,47 +113,16 @@ void Advance(PathSearch& s) {
   path.pop_back();
 }
 
-// Walks the found way and records positions as the C library does: a
-// group that closes after taking text is recorded and remembered; one that
-// closes empty inside a "?" or "*" after an earlier recording brings back
-// everything remembered then.
+// Walks the found way and records its positions.
 void RecordPositions(const RegexProgram& program, const std::vector<RegexPathFrame>& path,
                      size_t start, size_t end, regmatch_t* positions) {
-  regmatch_t current[kRegexPositions];
-  for (auto& p : current) p.rm_so = p.rm_eo = -1;
-  current[0].rm_so = 0;
-  current[0].rm_eo = static_cast<regoff_t>(end - start);
-  regmatch_t remembered[kRegexPositions];
-  std::copy(current, current + kRegexPositions, remembered);
+  RegexPositionsRecord record;
+  BeginRegexPositions(record, program, end - start);
   for (const RegexPathFrame& frame : path) {
-    const RegexStep& step = program.steps[static_cast<size_t>(frame.step)];
-    regoff_t at = static_cast<regoff_t>(frame.at);
-    if (step.kind == RegexStepKind::kOpen) {
-      current[step.group].rm_so = at;
-      current[step.group].rm_eo = -1;
-    } else if (step.kind == RegexStepKind::kClose) {
-      if (current[step.group].rm_so < at) {
-        current[step.group].rm_eo = at;
-        std::copy(current, current + kRegexPositions, remembered);
-      } else if (step.optionalGroup && remembered[step.group].rm_so != -1) {
-        std::copy(remembered, remembered + kRegexPositions, current);
-      } else {
-        current[step.group].rm_eo = at;
-      }
-    }
+    PassRegexStep(record, program.steps[static_cast<size_t>(frame.step)], frame.at);
   }
-  for (int i = 0; i < kRegexPositions; ++i) {
-    positions[i] = current[i];
-    if (positions[i].rm_so != -1) {
-      positions[i].rm_so += static_cast<regoff_t>(start);
-      positions[i].rm_eo += static_cast<regoff_t>(start);
-    }
-  }
-  for (int i = 1; i < kRegexPositions; ++i) {
-    if (program.sameAs[i] != i) positions[i] = positions[program.sameAs[i]];
-  }
+  FinishRegexPositions(record, program, start, positions);
 }
-
 
 // Searches for the first way through the span that s.accept takes.
 bool SearchPath(PathSearch& s, uint64_t bits) {

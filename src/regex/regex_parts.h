@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "regex/regex_program.h"
+#include "regex/regex_walk.h"
 
 // The search marks every (step, position) it has tried (and, for programs
 // with inner anchors, whether an anchor was passed), so it stays linear in
@@ -35,6 +36,7 @@ struct RegexPathFrame {
 struct RegexPartsScratch {
   std::vector<uint64_t> visited;
   std::vector<RegexPathFrame> path;
+  RegexWalkScratch walk;
 };
 
 // Fills positions[0, kRegexPositions) for the match text[start, end) of a

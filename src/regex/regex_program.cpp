@@ -230,6 +230,7 @@ bool BuildRegexProgram(const RegexTree& tree, RegexProgram& program) {
   program.innerEndAnchor = HasInnerEndAnchor(tree);
   for (size_t i = 0; i < program.steps.size(); ++i) {
     RegexStep& step = program.steps[i];
+    program.optionalGroups |= step.optionalGroup;
     if (step.kind != RegexStepKind::kSplit) continue;
     const RegexStep& body = program.steps[static_cast<size_t>(step.next)];
     step.byteLoop = body.kind == RegexStepKind::kByte && body.next == static_cast<int>(i);

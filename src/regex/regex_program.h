@@ -52,6 +52,9 @@ struct RegexProgram {
   // library then takes through the expression, and so which parts it
   // reports, follows rules of its own; the span of the match does not.
   bool innerEndAnchor = false;
+  // Some kClose step has optionalGroup set: only then does recording
+  // positions need to remember what was recorded before.
+  bool optionalGroups = false;
 };
 
 // Compiles `tree`; false when the program would exceed kRegexMaxSteps.

@@ -10,6 +10,13 @@ constexpr int32_t kOverflow = -2;
 // What the scanning loop needs of a state, in one byte.
 constexpr uint8_t kStateAcceptsHere = 1;
 constexpr uint8_t kStateDead = 2;  // waits for no byte
+// Accepts at the end of the text and still waits for bytes: whether every
+// byte leads back to it is not yet known.
+constexpr uint8_t kStateUnchecked = 4;
+// Every byte a line can hold leads back to it, and it accepts at the end of
+// the text: a match that gets here runs to the end of the line (a final
+// ".*$"), so the bytes before the end need no look.
+constexpr uint8_t kStateRunsToEnd = 8;
 
 // The byte steps reachable from `seeds` without consuming a byte, and
 // whether the match step is among them. Adds the steps visited to the
@@ -90,8 +97,13 @@ int32_t StateFor(RegexSpanFinder& f, const std::vector<int>& seeds, bool atStart
   }
   f.cacheBytes += bytes;
   int32_t index = static_cast<int32_t>(f.states.size());
-  f.stateFlags.push_back(static_cast<uint8_t>((state.acceptsHere ? kStateAcceptsHere : 0) |
-                                               (state.waiting.empty() ? kStateDead : 0)));
+  uint8_t flags = state.acceptsHere ? kStateAcceptsHere : 0;
+  if (state.waiting.empty()) {
+    flags |= kStateDead;
+  } else if (state.acceptsAtEnd) {
+    flags |= kStateUnchecked;
+  }
+  f.stateFlags.push_back(flags);
   f.states.push_back(std::move(state));
   f.transitions.resize(f.states.size() * static_cast<size_t>(f.program->classCount), kUnknown);
   f.stateIndex.emplace(std::move(key), index);
@@ -111,6 +123,16 @@ void ResetStates(RegexSpanFinder& f) {
   f.startElsewhere = StateFor(f, start, false);
 }
 
+// A known transition is kept as the start of the row of the state it leads
+// to, times two, plus one when that state has flags to look at: the
+// scanning loops then go from byte to byte without a multiplication, and
+// look up a state's flags only where it has any. (A flag that goes away
+// later, as kStateUnchecked does, only costs a look.)
+int32_t EncodedTransition(const RegexSpanFinder& f, int32_t to) {
+  int32_t row = to * f.program->classCount;
+  return row * 2 + (f.stateFlags[static_cast<size_t>(to)] != 0 ? 1 : 0);
+}
+
 int32_t ComputeTransition(RegexSpanFinder& f, int32_t from, unsigned char byte) {
   const RegexProgram& p = *f.program;
   std::vector<int> seeds;
@@ -121,13 +143,40 @@ int32_t ComputeTransition(RegexSpanFinder& f, int32_t from, unsigned char byte) 
   int32_t to = StateFor(f, seeds, false);
   if (to != kOverflow) {
     f.transitions[static_cast<size_t>(from) * static_cast<size_t>(p.classCount) +
-                  p.byteClass[byte]] = to;
+                  p.byteClass[byte]] = EncodedTransition(f, to);
   }
   return to;
 }
 
+// The state a known transition leads to.
+int32_t StateOfTransition(const RegexSpanFinder& f, int32_t encoded) {
+  return (encoded >> 1) / f.program->classCount;
+}
+
 bool Accepts(const RegexState& state, size_t at, size_t length) {
   return at == length ? state.acceptsAtEnd : state.acceptsHere;
+}
+
+// Finds out whether every byte but the zero byte (which ends a line) leads
+// from `state` back to it, and returns its flags then. A transition that
+// does not fit in the cache leaves the answer no.
+uint8_t CheckRunsToEnd(RegexSpanFinder& f, int32_t state) {
+  const RegexProgram& p = *f.program;
+  const size_t classes = static_cast<size_t>(p.classCount);
+  std::vector<bool> classDone(classes, false);
+  bool runs = true;
+  for (int byte = 1; byte < 256 && runs; ++byte) {
+    uint8_t byteClass = p.byteClass[byte];
+    if (classDone[byteClass]) continue;
+    classDone[byteClass] = true;
+    int32_t to = f.transitions[static_cast<size_t>(state) * classes + byteClass];
+    to = to < 0 ? ComputeTransition(f, state, static_cast<unsigned char>(byte))
+                : StateOfTransition(f, to);
+    runs = to == state;
+  }
+  uint8_t& flags = f.stateFlags[static_cast<size_t>(state)];
+  flags = static_cast<uint8_t>((flags & ~kStateUnchecked) | (runs ? kStateRunsToEnd : 0));
+  return flags;
 }
 
 // The longest match that begins at `start`, as its end; -1 for none,
@@ -141,17 +190,29 @@ int64_t LongestFrom(RegexSpanFinder& f, const unsigned char* text, size_t length
                         ? static_cast<int64_t>(start)
                         : -1;
   size_t at = start;
-  if (!(f.stateFlags[static_cast<size_t>(state)] & kStateDead)) {
+  uint8_t flags = f.stateFlags[static_cast<size_t>(state)];
+  if (flags & kStateUnchecked) flags = CheckRunsToEnd(f, state);
+  if (flags & kStateRunsToEnd) at = length;
+  if (!(flags & kStateDead)) {
+    size_t row = static_cast<size_t>(state) * classes;
     while (at < length) {
-      int32_t next = f.transitions[static_cast<size_t>(state) * classes + byteClass[text[at]]];
-      if (next < 0) next = ComputeTransition(f, state, text[at]);
-      if (next == kOverflow) return kOverflow;
-      state = next;
+      int32_t next = f.transitions[row + byteClass[text[at]]];
+      if (next < 0) {
+        int32_t to = ComputeTransition(f, static_cast<int32_t>(row / classes), text[at]);
+        if (to == kOverflow) return kOverflow;
+        next = EncodedTransition(f, to);
+      }
       ++at;
-      uint8_t flags = f.stateFlags[static_cast<size_t>(state)];
+      row = static_cast<size_t>(next >> 1);
+      if (!(next & 1)) continue;
+      state = static_cast<int32_t>(row / classes);
+      flags = f.stateFlags[static_cast<size_t>(state)];
       if (flags & kStateAcceptsHere) lastEnd = static_cast<int64_t>(at);
       if (flags & kStateDead) break;
+      if (flags & kStateUnchecked) flags = CheckRunsToEnd(f, state);
+      if (flags & kStateRunsToEnd) at = length;
     }
+    state = static_cast<int32_t>(row / classes);
   }
   // At the end of the text a "$" holds too; acceptsAtEnd covers acceptsHere.
   if (at == length && at > start && f.states[static_cast<size_t>(state)].acceptsAtEnd) {
@@ -168,17 +229,26 @@ int64_t LeftmostStart(RegexSpanFinder& r, const unsigned char* text, size_t leng
   const size_t classes = static_cast<size_t>(r.program->classCount);
   const uint8_t* byteClass = r.program->byteClass;
   int32_t state = r.startAtTextStart;  // the reversed text starts at the end of the line
+  size_t row = static_cast<size_t>(state) * classes;
+  bool flagged = r.stateFlags[static_cast<size_t>(state)] != 0;
   int64_t leftmost = -1;
   for (size_t at = length;; --at) {
     // At the line's start, the end of the reversed text, a reversed "$" holds.
-    bool accepts = at == 0 ? r.states[static_cast<size_t>(state)].acceptsAtEnd
-                           : (r.stateFlags[static_cast<size_t>(state)] & kStateAcceptsHere) != 0;
-    if (accepts) leftmost = static_cast<int64_t>(at);
-    if (at == 0) break;
-    int32_t next = r.transitions[static_cast<size_t>(state) * classes + byteClass[text[at - 1]]];
-    if (next < 0) next = ComputeTransition(r, state, text[at - 1]);
-    if (next == kOverflow) return kOverflow;
-    state = next;
+    if (at == 0) {
+      if (r.states[row / classes].acceptsAtEnd) leftmost = 0;
+      break;
+    }
+    if (flagged && (r.stateFlags[row / classes] & kStateAcceptsHere)) {
+      leftmost = static_cast<int64_t>(at);
+    }
+    int32_t next = r.transitions[row + byteClass[text[at - 1]]];
+    if (next < 0) {
+      int32_t to = ComputeTransition(r, static_cast<int32_t>(row / classes), text[at - 1]);
+      if (to == kOverflow) return kOverflow;
+      next = EncodedTransition(r, to);
+    }
+    row = static_cast<size_t>(next >> 1);
+    flagged = (next & 1) != 0;
   }
   r.scannedBytes += length + 1;
   return leftmost;
