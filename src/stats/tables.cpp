@@ -149,13 +149,15 @@ int32_t FindNickPosition(const NickTable& table, std::string_view nick) {
 NickRecord& AddNick(NickTable& table, std::string_view nick) { return AddNamedRecord(table, nick); }
 
 void MarkNick(const NickTable& table, std::string_view nick, std::vector<bool>& marked) {
-  if (const NickRecord* record = FindNick(table, nick)) MarkRecord(table, *record, marked);
+  int32_t position = FindNickPosition(table, nick);
+  if (position < 0) return;
+  if (marked.size() < table.records.size()) marked.resize(table.records.size(), false);
+  marked[static_cast<size_t>(position)] = true;
 }
 
 void MarkRecord(const NickTable& table, const NickRecord& record, std::vector<bool>& marked) {
-  if (marked.size() < table.records.size()) marked.resize(table.records.size(), false);
   // A record's name is its key in the index, which gives its position.
-  marked[static_cast<size_t>(FindNickPosition(table, record.name))] = true;
+  MarkNick(table, record.name, marked);
 }
 
 void RemoveMarkedNicks(NickTable& table, const std::vector<bool>& marked) {
