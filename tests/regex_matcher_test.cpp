@@ -84,8 +84,7 @@ TEST(RegexMatcher, GivesTheCLibrarysPositions) {
            {"(^a|b)c", "ac", "0,2 0,1"},
            {"c(^a|b)", "ab cb", "3,5 4,5"},
            // Anchored at the start: the walk from there settles the match
-           // alone when one way is open, and leaves it to the automaton when
-           // a way it gave up might have ended later.
+           // alone, following every way that dies before the end.
            {"^(a+)(b*)", "aabbc", "0,4 0,2 2,4"},
            {"^a(b|bc)", "abcd", "0,3 1,3"},
            {"^([0-9]+):[0-9]+ -!- ([^ ]+) has (joined|left) ", "10:00 -!- bob has left #x", "0,23 0,2 10,13 18,22"},
@@ -93,6 +92,13 @@ TEST(RegexMatcher, GivesTheCLibrarysPositions) {
            {"^(a|b)+c?", "abab", "0,4 3,4"},
            {"^(x(y)?)+", "xyxxz", "0,4 3,4 1,2"},
            {"^a*(b)?", "aaac", "0,3"},
+           {"^((a)|a)x?", "ab", "0,1 0,1 0,1"},
+           {"^(a|ab)(c|bcd)?", "abcdx", "0,4 0,1 1,4"},
+           // A word every match holds is looked for first.
+           {"^([0-9]+) -!- ([^ ]+) has joined ", "10 -!- bob has left #x", "none"},
+           {"x+ has joined ", "xx has joined  xx has joined ", "0,14"},
+           {"^(x*)(xy)?(y*)", "xxyyz", "0,4 0,2 -1,-1 2,4"},
+           {"^([a-z]+|[a-z]+:)(:)?", "ab:c", "0,3 0,2 2,3"},
        }) {
     std::string theirs = Theirs(c.expression, c.line);
     EXPECT_EQ(theirs, c.expected) << c.expression << " on " << c.line;
@@ -101,6 +107,15 @@ TEST(RegexMatcher, GivesTheCLibrarysPositions) {
       std::string result = Ours(*ours, c.line);
       if (result != "undecided") {
         EXPECT_EQ(result, theirs) << c.expression << " on " << c.line;
+      }
+      // The same with the automaton first, or the walk first, where both apply.
+      if (ours->walks && ours->finder.anchoredAtStart) {
+        ours->walksFirst = !ours->walksFirst;
+        result = Ours(*ours, c.line);
+        ours->walksFirst = !ours->walksFirst;
+        if (result != "undecided") {
+          EXPECT_EQ(result, theirs) << c.expression << " on " << c.line << ", other order";
+        }
       }
       // The same with the backward scan for the leftmost start at once.
       if (ours->reverseFinder != nullptr) {
@@ -159,10 +174,20 @@ TEST(RegexMatcher, LeavesHugeSpansUndecidedAndSearchesLongLinesInOneScan) {
   std::unique_ptr<RegexMatcher> span = CompileRegexMatcher("(^a*)(b*)$", 1);
   ASSERT_NE(span, nullptr);
   EXPECT_EQ(Ours(*span, huge.c_str()), "0," + size);
-  std::unique_ptr<RegexMatcher> walk = CompileRegexMatcher("^(a*)(a*b*)$");
+  std::unique_ptr<RegexMatcher> walk = CompileRegexMatcher("^(a*)(b*)$");
   ASSERT_NE(walk, nullptr);
   EXPECT_TRUE(walk->walks);
   EXPECT_EQ(Ours(*walk, huge.c_str()), "0," + size + " 0," + size + " " + size + "," + size);
+  // A walk that would keep more places to go back to, or record more, than
+  // its bound leaves the line too.
+  std::unique_ptr<RegexMatcher> choices = CompileRegexMatcher("^(a*)(a*b*)$");
+  ASSERT_NE(choices, nullptr);
+  EXPECT_EQ(Ours(*choices, huge.c_str()), "undecided");
+  std::unique_ptr<RegexMatcher> groups = CompileRegexMatcher("^((a)|b)*$");
+  ASSERT_NE(groups, nullptr);
+  EXPECT_TRUE(groups->walksFirst);
+  EXPECT_EQ(Ours(*groups, huge.c_str()), "undecided");
+  EXPECT_EQ(Ours(*groups, "ab"), "0,2 1,2 0,1");
   // A walk that goes back too often hands the line to the search.
   for (size_t count : {40, 400}) {
     std::string as(count, 'a');

@@ -202,6 +202,11 @@ void PackTables(RegexWalkTables& t, const RegexProgram& p, const std::vector<Reg
     t.stays.insert(t.stays.end(), bytes, bytes + 256);
     info.runsToEnd = count == 255;
   }
+  for (RegexWalkCell& cell : t.cells) {
+    if (cell.nextRow < 0) continue;
+    const RegexWalkRow& next = t.rows[static_cast<size_t>(cell.nextRow)];
+    if (next.stayIndex >= 0 || next.ends[0] || next.ends[1]) cell.detail |= kRegexWalkLook;
+  }
 }
 
 }  // namespace
@@ -263,11 +268,14 @@ uint32_t CrossLoop(const RegexWalkTables& t, int32_t row, const unsigned char* s
 
 // The first way from `row` for the byte at `at`: null when none takes it.
 // A way that records nothing and has no alternative is written to `plain`.
+// Sets `look` when the row it leads to has a loop or an end.
 const RegexWalkWay* FirstWay(const RegexWalkTables& t, const RegexProgram& program, int32_t row,
-                             unsigned char byte, RegexWalkWay& plain) {
+                             unsigned char byte, RegexWalkWay& plain, bool& look) {
   const RegexWalkCell& cell = t.cells[static_cast<size_t>(row) * t.classCount + program.byteClass[byte]];
   if (cell.nextRow < 0) return nullptr;
-  if (cell.detail != 0) return &t.details[cell.detail - 1];
+  look = (cell.detail & kRegexWalkLook) != 0;
+  uint32_t detail = cell.detail & ~kRegexWalkLook;
+  if (detail != 0) return &t.details[detail - 1];
   plain.nextRow = cell.nextRow;
   return &plain;
 }
@@ -280,6 +288,12 @@ const RegexWalkWay* GoBack(const RegexWalkTables& t, RegexWalkScratch& scratch, 
   at = choice.at;
   scratch.recorded.resize(choice.recorded);
   return &t.alternatives[static_cast<size_t>(choice.alternative)];
+}
+
+// Whether the walk's buffers have passed their bound.
+bool Overgrown(const RegexWalkScratch& scratch) {
+  return scratch.recorded.size() > kRegexMaxWalkEntries ||
+         scratch.choices.size() > kRegexMaxWalkEntries;
 }
 
 // Going back may cover the same bytes again; past this much work the
@@ -311,19 +325,22 @@ RegexWalkOutcome WalkAnchoredMatch(const RegexWalkTables& t, const RegexProgram&
   uint64_t work = 0;
   scratch.choices.clear();
   scratch.recorded.clear();
-  bool choicesMet = false;
-  // The longest match found so far short of the text's end: where it ends,
-  // the steps recorded up to there, and its way to the match step.
+  // The longest match found so far short of the text's end, on the first
+  // way that reached it: where it ends, its way to the match step, and the
+  // steps recorded up to there (the first `shortRecorded` of those
+  // recorded, or, when the walk may yet go back past them, a copy).
   const RegexWalkWay* shortEnd = nullptr;
   uint32_t shortEndAt = 0;
-  size_t shortEndRecorded = 0;
+  size_t shortRecorded = 0;
+  bool shortCopied = false;
   RegexWalkWay plain;
   int32_t row = t.startRow[1];
   uint32_t at = 0;
+  bool look = true;  // the row may have a loop or an end
   for (;;) {
-    at = CrossLoop(t, row, span, spanLength, at, work);
+    if (look) at = CrossLoop(t, row, span, spanLength, at, work);
     const size_t atEnd = at == spanLength ? 1 : 0;
-    if (t.rows[static_cast<size_t>(row)].ends[atEnd]) {
+    if (look && t.rows[static_cast<size_t>(row)].ends[atEnd]) {
       const RegexWalkWay& endHere = t.endCells[static_cast<size_t>(row) * 2 + atEnd];
       if (atEnd) {
         TakeWay(endHere, at, scratch);
@@ -331,31 +348,41 @@ RegexWalkOutcome WalkAnchoredMatch(const RegexWalkTables& t, const RegexProgram&
         WriteRecordedPositions(t, program, scratch, 0, spanLength, positions);
         return RegexWalkOutcome::kMatch;
       }
-      shortEnd = &endHere;
-      shortEndAt = at;
-      shortEndRecorded = scratch.recorded.size();
+      if (shortEnd == nullptr || at > shortEndAt) {
+        shortEnd = &endHere;
+        shortEndAt = at;
+        shortRecorded = scratch.recorded.size();
+        shortCopied = !scratch.choices.empty();
+        if (shortCopied) {
+          scratch.shortest.assign(scratch.recorded.begin(), scratch.recorded.end());
+          work += shortRecorded;
+        }
+      }
     }
-    const RegexWalkWay* way = atEnd ? nullptr : FirstWay(t, program, row, span[at], plain);
+    const RegexWalkWay* way = atEnd ? nullptr : FirstWay(t, program, row, span[at], plain, look);
     // No way on from here: back to the last byte a later way may take.
     while (way == nullptr && !scratch.choices.empty()) {
       if (++work > budget) return RegexWalkOutcome::kUnsettled;
       way = GoBack(t, scratch, at);
+      look = true;
     }
     if (way == nullptr) break;
     if (way != &plain) {
-      choicesMet |= way->alternative >= 0;
       TakeWay(*way, at, scratch);
+      if (Overgrown(scratch)) return RegexWalkOutcome::kUnsettled;
     }
     row = way->nextRow;
     ++at;
     if (++work > budget) return RegexWalkOutcome::kUnsettled;
   }
-  // Every way died before the text's end. With one way only, the longest
-  // match is where that way last could end; with more, a way given up
-  // might have ended later, and the automaton decides.
-  if (choicesMet) return RegexWalkOutcome::kUnsettled;
+  // Every way was followed until it died before the text's end: the
+  // longest match ends where some way last could end.
   if (shortEnd == nullptr) return RegexWalkOutcome::kNoMatch;
-  scratch.recorded.resize(shortEndRecorded);
+  if (shortCopied) {
+    scratch.recorded.assign(scratch.shortest.begin(), scratch.shortest.end());
+  } else {
+    scratch.recorded.resize(shortRecorded);
+  }
   TakeWay(*shortEnd, shortEndAt, scratch);
   end = shortEndAt;
   WriteRecordedPositions(t, program, scratch, 0, shortEndAt, positions);
@@ -375,20 +402,25 @@ bool WalkRegexParts(const RegexWalkTables& t, const RegexProgram& program,
   RegexWalkWay plain;
   int32_t row = t.startRow[start == 0 ? 1 : 0];
   uint32_t at = 0;
+  bool look = true;  // the row may have a loop or an end
   for (;;) {
-    at = CrossLoop(t, row, span, spanLength, at, work);
+    if (look) at = CrossLoop(t, row, span, spanLength, at, work);
     const RegexWalkWay* way = nullptr;
     if (at < spanLength) {
-      way = FirstWay(t, program, row, span[at], plain);
-    } else if (t.rows[static_cast<size_t>(row)].ends[endColumn]) {
+      way = FirstWay(t, program, row, span[at], plain, look);
+    } else if (look && t.rows[static_cast<size_t>(row)].ends[endColumn]) {
       way = &t.endCells[static_cast<size_t>(row) * 2 + endColumn];
     }
     // No way on from here: back to the last byte a later way may take.
     while (way == nullptr) {
       if (scratch.choices.empty() || ++work > budget) return false;
       way = GoBack(t, scratch, at);
+      look = true;
     }
-    if (way != &plain) TakeWay(*way, at, scratch);
+    if (way != &plain) {
+      TakeWay(*way, at, scratch);
+      if (Overgrown(scratch)) return false;
+    }
     if (at == spanLength) break;
     row = way->nextRow;
     ++at;

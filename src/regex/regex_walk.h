@@ -41,8 +41,11 @@ struct RegexWalkWay {
 // record nothing and have no alternative, and the walk reads only these.
 struct RegexWalkCell {
   int32_t nextRow = -1;
-  uint32_t detail = 0;  // 0, or 1 + the index of the whole way in RegexWalkTables::details
+  // 1 + the index of the whole way in RegexWalkTables::details, or 0; with
+  // kRegexWalkLook added when the next row has a loop or an end to look at.
+  uint32_t detail = 0;
 };
+constexpr uint32_t kRegexWalkLook = uint32_t{1} << 31;
 
 struct RegexWalkRow {
   // -1, or where in `stays` the bytes begin that lead straight back to the
@@ -64,6 +67,10 @@ struct RegexWalkTables {
   std::vector<uint8_t> stays;               // 256 per loop: 1 for a byte the loop takes
 };
 
+// The walk's buffers hold at most this many entries each (3 MiB): a line
+// that needs more is left to the search, whose memory is bounded too.
+constexpr size_t kRegexMaxWalkEntries = size_t{1} << 18;
+
 // Where the walk may go back to: a byte at `at` that a later way may take.
 struct RegexWalkChoice {
   uint32_t at = 0;
@@ -82,6 +89,7 @@ struct RegexWalkScratch {
     uint32_t at;
   };
   std::vector<Recorded> recorded;
+  std::vector<Recorded> shortest;  // those of the longest match found short of the end
 };
 
 // Builds the walk's tables; false when the program has anchors inside it or
@@ -92,11 +100,12 @@ enum class RegexWalkOutcome { kMatch, kNoMatch, kUnsettled };
 
 // For a program that can match only at the start of the text: walks from
 // there toward the text's end, finding the match and its parts without the
-// automaton when the walk settles it. A way that reaches the end of the
-// text is the longest match; when no way does and only one way was ever
-// open, the longest match is where that way last could end, or there is
-// none. Otherwise (ways given up, or too much going back) kUnsettled: the
-// automaton then finds the span. On kMatch, the match is text[0, end).
+// automaton. The first way (in order of preference) that reaches the end
+// of the text is the longest match; when none does, every way has been
+// followed until it died, and the longest match ends where some way last
+// could end, on the first way that could, or there is none. kUnsettled
+// when that takes too much going back: the automaton then finds the span.
+// On kMatch, the match is text[0, end).
 RegexWalkOutcome WalkAnchoredMatch(const RegexWalkTables& tables, const RegexProgram& program,
                                    RegexWalkScratch& scratch, const char* text, size_t length,
                                    size_t& end, regmatch_t* positions);
