@@ -500,12 +500,12 @@ TEST_F(AccountingTest, KicksCountBothSidesAndOfferTheContext) {
 
 TEST_F(AccountingTest, KickCreatesItsVictim) {
   Say("Op", "watch it");
-  // Fill the table to its capacity so that adding the victim moves every
-  // record: the kicker must already have been counted by then.
-  for (int i = 0; store.nicks.records.size() < store.nicks.records.capacity(); ++i) {
-    Nick("filler" + std::to_string(i));
-  }
+  const NickRecord* op = &Get("Op");
+  // Many nicks after the kicker, and the victim after them: adding a nick
+  // moves no record, so the kicker's record is where it was made.
+  for (int i = 0; i < 1000; ++i) Nick("filler" + std::to_string(i));
   Kick("Op", "Stranger", "bye");
+  EXPECT_EQ(&Get("Op"), op);
   const NickRecord& stranger = Get("Stranger");
   EXPECT_EQ(stranger.name, "Stranger");
   EXPECT_EQ(stranger.timesKicked, 1);

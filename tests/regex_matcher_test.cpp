@@ -94,6 +94,9 @@ TEST(RegexMatcher, GivesTheCLibrarysPositions) {
            {"^a*(b)?", "aaac", "0,3"},
            {"^((a)|a)x?", "ab", "0,1 0,1 0,1"},
            {"^(a|ab)(c|bcd)?", "abcdx", "0,4 0,1 1,4"},
+           // A word every match holds is looked for first.
+           {"^([0-9]+) -!- ([^ ]+) has joined ", "10 -!- bob has left #x", "none"},
+           {"x+ has joined ", "xx has joined  xx has joined ", "0,14"},
            {"^(x*)(xy)?(y*)", "xxyyz", "0,4 0,2 -1,-1 2,4"},
            {"^([a-z]+|[a-z]+:)(:)?", "ab:c", "0,3 0,2 2,3"},
        }) {

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,10 +73,12 @@ TEST(NickTable, FindsNicksWithoutRegardToCaseAndKeepsTheFirstName) {
 TEST(NickTable, EveryNickStaysFindableAsTheTableGrows) {
   NickTable table;
   const int kNicks = 5000;
+  const NickRecord* first = nullptr;
   for (int i = 0; i < kNicks; ++i) {
     std::string nick = "Nick" + std::to_string(i);
     ASSERT_EQ(FindNick(table, nick), nullptr) << nick;
     NickRecord& record = AddNick(table, nick);
+    if (i == 0) first = &record;
     EXPECT_EQ(record.name, nick);
     EXPECT_EQ(record.lines, 0);
     EXPECT_EQ(record.monologues, 0);
@@ -88,6 +92,8 @@ TEST(NickTable, EveryNickStaysFindableAsTheTableGrows) {
     ASSERT_NE(found, nullptr) << i;
     EXPECT_EQ(found->lines, i);
   }
+  // Adding nicks moved no record: the first is where it was made.
+  EXPECT_EQ(FindNick(table, "nick0"), first);
 }
 
 TEST(NickTable, RemovesNicksWithoutRegardToCase) {
@@ -236,6 +242,46 @@ TEST(NickTable, PageOrderIsByLinesThenByName) {
   SortNicksForPage(table);
   EXPECT_EQ(NamesInOrder(table),
             (std::vector<std::string>{"Eve", "Bob", "dave", "Carol", "alice", "", "zed"}));
+}
+
+// Many nicks, few line counts, names met in no order, many of them alike
+// in their first eight bytes or beyond ASCII: the page order is the name
+// order (descending) made stable by lines, every record moves whole, and
+// the index follows.
+TEST(NickTable, PageOrderOfManyNicksMovesWholeRecords) {
+  NickTable table;
+  std::vector<std::pair<std::string, int64_t>> expected;
+  std::map<std::string, int> numberOf;
+  const char* const kStems[] = {"n", "LongName_", "longname", "\xc4N", "~"};
+  for (int i = 0; i < 3000; ++i) {
+    int scrambled = (i * 7919) % 3000;
+    std::string name = kStems[scrambled % 5] + std::to_string(scrambled);
+    NickRecord& record = AddNick(table, name);
+    record.lines = scrambled % 7;
+    record.letters = scrambled;
+    record.joins = static_cast<uint32_t>(scrambled) * 3;
+    record.quote.text = "said " + name;
+    expected.push_back({name, record.lines});
+    numberOf[name] = scrambled;
+  }
+  std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+    return CompareNamesIgnoringCase(b.first, a.first) < 0;
+  });
+  std::stable_sort(expected.begin(), expected.end(),
+                   [](const auto& a, const auto& b) { return a.second > b.second; });
+
+  SortNicksForPage(table);
+  ASSERT_EQ(table.records.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    const NickRecord& record = table.records[i];
+    ASSERT_EQ(record.name, expected[i].first) << i;
+    int number = numberOf[record.name];
+    EXPECT_EQ(record.lines, number % 7);
+    EXPECT_EQ(record.letters, number);
+    EXPECT_EQ(record.joins, static_cast<uint32_t>(number) * 3);
+    EXPECT_EQ(record.quote.text, "said " + record.name);
+    EXPECT_EQ(FindNick(table, record.name), &record);
+  }
 }
 
 TEST(DayNumber, CountsCalendarDaysFromTheFirstOfJanuary1970) {

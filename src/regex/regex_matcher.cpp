@@ -10,6 +10,35 @@ namespace {
 // have and still be matched by the walk alone.
 constexpr size_t kWalkFirstAlternatives = 16;
 
+// Words shorter than this are not looked for first: the matcher itself
+// rejects most lines without them as fast.
+constexpr size_t kShortestRequiredWord = 4;
+
+// The longest run of single bytes among the pieces the whole expression is
+// a sequence of, leaving out a run that begins it (after a "^"): a line
+// that lacks it there would fail within those first bytes anyway.
+std::string RequiredWord(const RegexTree& tree) {
+  const RegexNode& root = tree.nodes[static_cast<size_t>(tree.root)];
+  if (root.kind != RegexNodeKind::kConcat) return "";
+  std::string longest, run;
+  bool leading = true;  // the run begins the expression
+  for (int child : root.children) {
+    const RegexNode& node = tree.nodes[static_cast<size_t>(child)];
+    if (node.kind == RegexNodeKind::kLineStart && leading && run.empty()) continue;
+    if (node.kind == RegexNodeKind::kBytes && node.bytes.count() == 1) {
+      for (int byte = 1; byte < 256; ++byte) {
+        if (node.bytes.test(static_cast<size_t>(byte))) run += static_cast<char>(byte);
+      }
+      continue;
+    }
+    if (!leading && run.size() > longest.size()) longest = run;
+    run.clear();
+    leading = false;
+  }
+  if (!leading && run.size() > longest.size()) longest = run;
+  return longest.size() >= kShortestRequiredWord ? longest : "";
+}
+
 }  // namespace
 
 std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern, int positions) {
@@ -18,6 +47,7 @@ std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern, int 
   auto matcher = std::make_unique<RegexMatcher>();
   if (!BuildRegexProgram(tree, matcher->program)) return nullptr;
   matcher->positions = positions <= 1 ? 1 : kRegexPositions;
+  matcher->requiredWord = RequiredWord(tree);
   if (matcher->program.innerEndAnchor && matcher->positions > 1) return nullptr;
   InitRegexSpanFinder(matcher->program, matcher->finder);
   if (matcher->positions > 1) {
@@ -47,6 +77,10 @@ RegexOutcome RunRegexMatcher(RegexMatcher& matcher, RegexPartsScratch& scratch, 
   // C library, by rules this matcher does not follow.
   if (matcher.program.innerAnchors && memchr(text, '\n', length) != nullptr) {
     return RegexOutcome::kUndecided;
+  }
+  if (!matcher.requiredWord.empty() &&
+      memmem(text, length, matcher.requiredWord.data(), matcher.requiredWord.size()) == nullptr) {
+    return RegexOutcome::kNoMatch;
   }
   size_t start = 0, end = 0;
   if (matcher.walksFirst) {

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "regex/regex_parts.h"
@@ -40,6 +41,11 @@ struct RegexMatcher {
   // places where a byte has two ways, is matched by the walk alone; the
   // automaton rejects a line faster where many alternatives begin alike.
   bool walksFirst = false;
+  // Bytes every match holds, in a row, and not at the start of the line:
+  // a line without them cannot match, which a scan for them tells faster
+  // than matching when an expression has several such words further on
+  // (" has joined ", " is now known as "). Empty when none is long enough.
+  std::string requiredWord;
   // How many of the positions (the whole match first) the caller reads:
   // 1 when it wants only the span, kRegexPositions when it wants every part.
   int positions = kRegexPositions;

@@ -33,13 +33,15 @@ void PassRegexStep(RegexPositionsRecord& record, const RegexStep& step, size_t a
 
 void FinishRegexPositions(const RegexPositionsRecord& record, const RegexProgram& program,
                           size_t start, regmatch_t* positions) {
+  const regoff_t offset = static_cast<regoff_t>(start);
   for (int i = 0; i < kRegexPositions; ++i) {
     positions[i] = record.current[i];
     if (positions[i].rm_so != -1) {
-      positions[i].rm_so += static_cast<regoff_t>(start);
-      positions[i].rm_eo += static_cast<regoff_t>(start);
+      positions[i].rm_so += offset;
+      positions[i].rm_eo += offset;
     }
   }
+  if (!program.mergedGroups) return;
   for (int i = 1; i < kRegexPositions; ++i) {
     if (program.sameAs[i] != i) positions[i] = positions[program.sameAs[i]];
   }

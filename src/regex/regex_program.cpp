@@ -112,7 +112,10 @@ Fragment CompileGroup(ProgramBuilding& b, const RegexNode& n, int optionalGroup)
   const RegexNode& inner = b.tree->nodes[static_cast<size_t>(body)];
   // "((x))": the C library merges the inner subexpression into the outer.
   if (inner.kind == RegexNodeKind::kGroup) {
-    if (inner.group < kRegexPositions) b.program->sameAs[inner.group] = n.group;
+    if (inner.group < kRegexPositions) {
+      b.program->sameAs[inner.group] = n.group;
+      b.program->mergedGroups = true;
+    }
     body = inner.children[0];
   }
   if (n.group >= kRegexPositions) return Compile(b, body, optionalGroup);

@@ -45,6 +45,7 @@ struct RegexProgram {
   // A subexpression whose parentheses enclose exactly another one reports
   // the outer one's positions: sameAs[inner] = outer, else sameAs[n] = n.
   int sameAs[kRegexPositions] = {};
+  bool mergedGroups = false;  // some sameAs[n] != n
   // "^" or "$" somewhere else than first and last in the expression: a
   // match may then end both through an anchor and without one.
   bool innerAnchors = false;

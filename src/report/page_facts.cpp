@@ -223,7 +223,7 @@ std::vector<ShareBar> ShareColumn(const NickTable& nicks, const HourTotals& tota
 
 std::optional<RankedRow> RankRow(const NickTable& nicks, NickMetric metric, bool lowest,
                                  int32_t threshold, int scanLimit) {
-  const std::vector<NickRecord>& records = nicks.records;
+  const std::deque<NickRecord>& records = nicks.records;
   const size_t n = std::min(static_cast<size_t>(std::max(scanLimit, 0)), records.size());
   if (n == 0) return std::nullopt;
   // `beats(x, y)`: value x strictly better than value y.

@@ -109,7 +109,7 @@ void AccountKick(const LineFacts& facts, StatsStore& store, const AccountingConf
                  AccountingScratch& scratch) {
   const LineParts& parts = facts.parts;
   OfferQuote(facts.day->quote, facts.line, config.quoteLimits);
-  // The kicker is counted first: adding the kicked nick may move every record.
+  // The kicker first, then the kicked nick, whose record may be new.
   if (facts.speaker != nullptr) ++facts.speaker->kicksGiven;
   if (parts.otherNick) {
     ++NickOf(store, *parts.otherNick).timesKicked;
@@ -166,15 +166,14 @@ void AccountLine(const LineFacts& facts, StatsStore& store, const AccountingConf
   }
 }
 
-void CountMonologueRun(MonologueRun& run, const NickTable& nicks, NickRecord* speaker) {
+void CountMonologueRun(MonologueRun& run, NickRecord* speaker) {
   if (speaker == nullptr) {
-    run.previousSpeaker = -1;
+    run.previousSpeaker = nullptr;
     run.counter = 0;
     return;
   }
-  ptrdiff_t position = speaker - nicks.records.data();
-  if (run.previousSpeaker != position) {
-    run.previousSpeaker = position;
+  if (run.previousSpeaker != speaker) {
+    run.previousSpeaker = speaker;
     run.counter = 0;
   } else if (run.counter > 7) {
     ++speaker->monologues;

@@ -63,17 +63,16 @@ void AccountLine(const LineFacts& facts, StatsStore& store, const AccountingConf
 // A run of lines by one speaker, within one log file: every ninth line of
 // the same speaker in a row after the first counts as a monologue.
 struct MonologueRun {
-  // The speaker's record, held by position: records move when nicks are
-  // added, but while logs are read they are only ever appended, so one
-  // position is one record. -1 for none.
-  ptrdiff_t previousSpeaker = -1;
+  // The speaker's record: records stay where they are while logs are read,
+  // so one address is one record. Null for none.
+  const NickRecord* previousSpeaker = nullptr;
   int counter = 0;
 };
 
 // Follows the run with the speaker of the next line (null for a line
 // without a nick), crediting `speaker` with a monologue when its run is
 // long enough. Every matched line takes part, accounted or not.
-void CountMonologueRun(MonologueRun& run, const NickTable& nicks, NickRecord* speaker);
+void CountMonologueRun(MonologueRun& run, NickRecord* speaker);
 
 // The rules by which messages are counted ahead of their accounting.
 // Valid as long as `config` is.

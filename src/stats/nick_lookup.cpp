@@ -12,8 +12,13 @@ auto MetNames(const NickMemo& memo) {
   return [&memo](int32_t position) -> std::string_view { return memo.nicks[position].name; };
 }
 
-int32_t PositionOf(const NickTable& table, const NickRecord* record) {
-  return record == nullptr ? -1 : static_cast<int32_t>(record - table.records.data());
+// The position of the record named `name`, made at the end of the table
+// when there is none.
+int32_t PositionOfNamed(NickTable& table, std::string_view name) {
+  int32_t position = FindNickPosition(table, name);
+  if (position >= 0) return position;
+  AddNick(table, name);
+  return static_cast<int32_t>(table.records.size() - 1);
 }
 
 // Record positions kept in the memo belong to one layout of the table;
@@ -23,12 +28,11 @@ void RefreshPositions(StatsStore& store) {
   memo.layoutSeen = store.nicks.layout;
   memo.recordOfPerson.resize(store.users.people.size());
   for (size_t person = 0; person < store.users.people.size(); ++person) {
-    memo.recordOfPerson[person] =
-        PositionOf(store.nicks, FindNick(store.nicks, store.users.people[person].name));
+    memo.recordOfPerson[person] = FindNickPosition(store.nicks, store.users.people[person].name);
   }
   for (MetNick& met : memo.nicks) {
     met.record = met.person >= 0 ? memo.recordOfPerson[static_cast<size_t>(met.person)]
-                                 : PositionOf(store.nicks, FindNick(store.nicks, met.name));
+                                 : FindNickPosition(store.nicks, met.name);
   }
 }
 
@@ -62,16 +66,11 @@ NickRecord* FirstRecordOf(StatsStore& store, MetNick& met, std::string_view nick
   if (met.person >= 0) {
     int32_t& slot = memo.recordOfPerson[static_cast<size_t>(met.person)];
     if (slot < 0 && create) {
-      const std::string& name = store.users.people[static_cast<size_t>(met.person)].name;
-      NickRecord* record = FindNick(store.nicks, name);
-      if (record == nullptr) record = &AddNick(store.nicks, name);
-      slot = PositionOf(store.nicks, record);
+      slot = PositionOfNamed(store.nicks, store.users.people[static_cast<size_t>(met.person)].name);
     }
     met.record = slot;
   } else if (create) {
-    NickRecord* record = FindNick(store.nicks, nick);
-    if (record == nullptr) record = &AddNick(store.nicks, nick);
-    met.record = PositionOf(store.nicks, record);
+    met.record = PositionOfNamed(store.nicks, nick);
   }
   return met.record < 0 ? nullptr : &store.nicks.records[static_cast<size_t>(met.record)];
 }

@@ -42,7 +42,7 @@ struct NickMemo {
 // The record of `nick`, compared without regard to case; created at the
 // end of the table when the nick (or its person) is new. The nick of an
 // ignored person gets a record outside the table, which nothing reads. The
-// reference stays valid only until the next nick is created.
+// reference stays valid until the table's next removal or sort.
 NickRecord& NickOf(StatsStore& store, std::string_view nick);
 
 // The same, but null for the nick of an ignored person, and nothing is

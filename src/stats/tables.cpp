@@ -75,27 +75,89 @@ bool ReadIsoDate(std::string_view date, int64_t& year, int& month, int64_t& day)
   return true;
 }
 
+// What the page order compares, taken out of a record: sorting reads the
+// records themselves only for nicks with as many lines and names that
+// begin alike.
+struct PageSortKey {
+  int64_t lines;
+  uint64_t namePrefix;  // the first eight bytes of the name, folded, the first one highest
+  int32_t position;
+};
+
+// The prefixes of two names compare as the names do, unless they are equal.
+uint64_t FoldedNamePrefix(std::string_view name) {
+  uint64_t prefix = 0;
+  for (size_t i = 0; i < 8; ++i) {
+    prefix = prefix << 8 | (i < name.size() ? FoldCase(static_cast<unsigned char>(name[i])) : 0);
+  }
+  return prefix;
+}
+
+// The records' keys in the page's order: most lines first, then by name,
+// descending. No two records have names equal without regard to case, so
+// this is one order whatever the sort; records made by hand with equal
+// names keep the order of their positions.
+std::vector<PageSortKey> PageOrder(const std::deque<NickRecord>& records) {
+  std::vector<PageSortKey> keys(records.size());
+  for (size_t i = 0; i < keys.size(); ++i) {
+    keys[i] = {records[i].lines, FoldedNamePrefix(records[i].name), static_cast<int32_t>(i)};
+  }
+  std::sort(keys.begin(), keys.end(), [&records](const PageSortKey& a, const PageSortKey& b) {
+    if (a.lines != b.lines) return a.lines > b.lines;
+    if (a.namePrefix != b.namePrefix) return a.namePrefix > b.namePrefix;
+    int byName = CompareNickNames(records[a.position], records[b.position]);
+    return byName != 0 ? byName < 0 : a.position < b.position;
+  });
+  return keys;
+}
+
+// Moves the records so that position i holds the record that stood at
+// order[i].position, one cycle of the permutation at a time; `order` is
+// used up.
+void MoveIntoOrder(std::deque<NickRecord>& records, std::vector<PageSortKey>& order) {
+  for (size_t start = 0; start < order.size(); ++start) {
+    if (order[start].position < 0 || static_cast<size_t>(order[start].position) == start) continue;
+    NickRecord held = std::move(records[start]);
+    size_t to = start;
+    for (;;) {
+      size_t from = static_cast<size_t>(order[to].position);
+      order[to].position = -1;
+      if (from == start) break;
+      records[to] = std::move(records[from]);
+      to = from;
+    }
+    records[to] = std::move(held);
+  }
+}
+
 }  // namespace
 
 NickRecord* FindNick(NickTable& table, std::string_view nick) {
-  int32_t position = IndexFind(table.index, nick, RecordNames(table));
+  int32_t position = FindNickPosition(table, nick);
   return position < 0 ? nullptr : &table.records[position];
 }
 
 const NickRecord* FindNick(const NickTable& table, std::string_view nick) {
-  int32_t position = IndexFind(table.index, nick, RecordNames(table));
+  int32_t position = FindNickPosition(table, nick);
   return position < 0 ? nullptr : &table.records[position];
+}
+
+int32_t FindNickPosition(const NickTable& table, std::string_view nick) {
+  return IndexFind(table.index, nick, RecordNames(table));
 }
 
 NickRecord& AddNick(NickTable& table, std::string_view nick) { return AddNamedRecord(table, nick); }
 
 void MarkNick(const NickTable& table, std::string_view nick, std::vector<bool>& marked) {
-  if (const NickRecord* record = FindNick(table, nick)) MarkRecord(table, *record, marked);
+  int32_t position = FindNickPosition(table, nick);
+  if (position < 0) return;
+  if (marked.size() < table.records.size()) marked.resize(table.records.size(), false);
+  marked[static_cast<size_t>(position)] = true;
 }
 
 void MarkRecord(const NickTable& table, const NickRecord& record, std::vector<bool>& marked) {
-  if (marked.size() < table.records.size()) marked.resize(table.records.size(), false);
-  marked[static_cast<size_t>(&record - table.records.data())] = true;
+  // A record's name is its key in the index, which gives its position.
+  MarkNick(table, record.name, marked);
 }
 
 void RemoveMarkedNicks(NickTable& table, const std::vector<bool>& marked) {
@@ -167,11 +229,13 @@ int CompareDays(const DayRecord& a, const DayRecord& b) {
 }
 
 void SortNicksForPage(NickTable& table) {
-  std::sort(table.records.begin(), table.records.end(),
-            [](const NickRecord& a, const NickRecord& b) { return CompareNickNames(a, b) < 0; });
-  std::stable_sort(
-      table.records.begin(), table.records.end(),
-      [](const NickRecord& a, const NickRecord& b) { return CompareNicksByLines(a, b) < 0; });
+  // The index is made afresh for the new positions; its old slots go first,
+  // to make room for the keys.
+  std::vector<int32_t>().swap(table.index.slots);
+  {
+    std::vector<PageSortKey> order = PageOrder(table.records);
+    MoveIntoOrder(table.records, order);
+  }
   ++table.layout;
   IndexRebuild(table.index, static_cast<int32_t>(table.records.size()), RecordNames(table));
 }

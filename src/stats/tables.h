@@ -3,11 +3,14 @@
 // NickTable keeps every record where it was created and finds it through a
 // keyed hash on the case-folded name (stats/name_index.h), so adding a nick
 // costs the same with two hundred thousand nicks as with eight; the name
-// order is built only where something needs it. DayTable keeps days in the
-// order they were first met.
+// order is built only where something needs it. Its records are held in
+// blocks that never move once made: adding a nick copies none of them, so
+// the table's memory grows by one record at a time, never by twice its
+// size. DayTable keeps days in the order they were first met.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <optional>
 #include <string_view>
@@ -18,6 +21,12 @@
 
 constexpr uint32_t LAST_LINE_ASKED = 1u << 0;
 
+// The text statistics and the lines by quarter are kept whole: the page
+// divides and sums them. The counts of single events (joins, kicks, nick
+// changes, topic changes, URLs, seen requests, answers, monologues and the
+// counted word's hits) are read only by the Big Numbers, which compare and
+// print the low 32 bits of every value; they are kept as exactly those 32
+// bits (counted modulo 2^32), which halves their share of the record.
 struct NickRecord {
   std::string name;  // as written on the line that created the record
   QuoteSample quote;
@@ -27,21 +36,23 @@ struct NickRecord {
   int64_t letters = 0;
   int64_t questions = 0;
   int64_t shouts = 0;
-  int64_t statWordHits = 0;
-  int64_t joins = 0;
-  int64_t timesKicked = 0;
-  int64_t kicksGiven = 0;
-  int64_t nickChanges = 0;
-  int64_t seenRequests = 0;
-  int64_t urls = 0;
-  int64_t topicChanges = 0;
-  int64_t monologues = 0;
-  int64_t answers = 0;
+  uint32_t statWordHits = 0;
+  uint32_t joins = 0;
+  uint32_t timesKicked = 0;
+  uint32_t kicksGiven = 0;
+  uint32_t nickChanges = 0;
+  uint32_t seenRequests = 0;
+  uint32_t urls = 0;
+  uint32_t topicChanges = 0;
+  uint32_t monologues = 0;
+  uint32_t answers = 0;
   uint32_t flags = 0;
 };
 
 struct NickTable {
-  std::vector<NickRecord> records;
+  // A record stays where it is while nicks are added: a reference to one
+  // is valid until the next removal or sort.
+  std::deque<NickRecord> records;
   NameIndex index;
   // Raised whenever records change places (a sort, a removal), so that
   // whoever keeps record positions knows to look them up again. Adding a
@@ -65,9 +76,11 @@ struct DayTable {
 };
 
 // The record of `nick`, compared without regard to case; null when there is
-// none. A record pointer stays valid only until the next AddNick.
+// none.
 NickRecord* FindNick(NickTable& table, std::string_view nick);
 const NickRecord* FindNick(const NickTable& table, std::string_view nick);
+// The position in `table.records` of the record of `nick`; -1 when none.
+int32_t FindNickPosition(const NickTable& table, std::string_view nick);
 // Creates the record of `nick` at the end of the table.
 // REQUIRES: FindNick does not find `nick`.
 NickRecord& AddNick(NickTable& table, std::string_view nick);
@@ -99,9 +112,10 @@ int CompareNickNames(const NickRecord& a, const NickRecord& b);
 int CompareNicksByLines(const NickRecord& a, const NickRecord& b);
 int CompareDays(const DayRecord& a, const DayRecord& b);
 
-// Puts the records into name order, then sorts them by activity, keeping
-// the name order among nicks with the same number of lines. Both keep the
-// index valid: a nick is found, and a new one added, after sorting as
-// before.
+// Puts the records into the page's order: by activity, and in name order
+// among nicks with the same number of lines. The order is worked out on
+// keys of 24 bytes a nick, in the room of the index, which is made afresh;
+// the records are then moved into it in place, each once. The index stays
+// valid: a nick is found, and a new one added, after sorting as before.
 void SortNicksForPage(NickTable& table);
 void SortDaysForPage(DayTable& table);

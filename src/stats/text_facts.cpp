@@ -226,7 +226,7 @@ void AddTextCounts(NickRecord& nick, const CharacterCounts& counts, uint64_t sta
   nick.questions += static_cast<int64_t>(counts.questions);
   nick.shouts += static_cast<int64_t>(counts.shouts);
   if (counts.questions > 0) nick.flags |= LAST_LINE_ASKED;
-  nick.statWordHits += static_cast<int64_t>(statWordHits);
+  nick.statWordHits += static_cast<uint32_t>(statWordHits);  // kept modulo 2^32
   if (verbosity <= 2) return;
   for (uint64_t hit = 0; hit < statWordHits; ++hit) {
     fprintf(stderr, "Statword hit (%s)\n", statWord.c_str());
