@@ -179,6 +179,13 @@ TEST(AddTextStatisticsTest, LettersShoutsAndQuestions) {
   expect(repeated, 80, 40, 20);
   expect(std::string(15, ' ') + "xY", 2, 1, 0);
   expect(std::string(31, '.') + "4U" + std::string(16, '?'), 49, 1, 16);
+  // The ends of the ranges inside a block, as alone.
+  const std::string pad(12, ' ');
+  expect("@A[A`A{A/A:A" + pad, 12, 0, 0);
+  expect("aZzA0A9Z" + pad, 8, 4, 0);
+  expect("A@ A[ Z` Z{" + pad, 8, 0, 0);
+  expect("\xc3" "A\xc3" "B\xe9\xff\x80\t\x01\x7f" + pad, 2, 0, 0);
+  expect(" !\"?~\x7f" + pad, 4, 1, 1);
 
   // Every printable byte but the blank is a letter, digit or punctuation.
   std::string printable;
@@ -196,6 +203,7 @@ TEST(AddTextStatisticsTest, LettersShoutsAndQuestions) {
       {"\xf0\x9f\x98\x80!", 2},                // four bytes
       {"\xe6\x97\xa5\xe6\x9c\xac hi", 4},
       {"plain ascii", 10},                     // as in bytes
+      {"gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac \xf0\x9f\x98\x80 \xbf\xc0", 8},  // in a block too
   };
   for (const Utf8Case& c : utf8Cases) {
     NickRecord nick;
