@@ -97,6 +97,9 @@ TEST(RegexMatcher, GivesTheCLibrarysPositions) {
            // A word every match holds is looked for first.
            {"^([0-9]+) -!- ([^ ]+) has joined ", "10 -!- bob has left #x", "none"},
            {"x+ has joined ", "xx has joined  xx has joined ", "0,14"},
+           {"^a+ x-y:z", "a -y x-y:z", "none"},
+           {"^a+ x-y:z", "a x-y:", "none"},
+           {"(b) x-y:z", "b x-y:z", "0,7 0,1"},
            {"^(x*)(xy)?(y*)", "xxyyz", "0,4 0,2 -1,-1 2,4"},
            {"^([a-z]+|[a-z]+:)(:)?", "ab:c", "0,3 0,2 2,3"},
        }) {

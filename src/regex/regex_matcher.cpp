@@ -39,6 +39,32 @@ std::string RequiredWord(const RegexTree& tree) {
   return longest.size() >= kShortestRequiredWord ? longest : "";
 }
 
+// The byte of `word` to look for first: one that is neither a letter nor
+// a blank (rarer in a line), else its first.
+size_t WordAnchor(const std::string& word) {
+  for (size_t i = 0; i < word.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(word[i]);
+    if (c != ' ' && !(static_cast<unsigned char>((c | 0x20) - 'a') < 26)) return i;
+  }
+  return 0;
+}
+
+// Whether text[0, length) holds `word`, found by its byte at `anchor`.
+bool HoldsWord(const char* text, size_t length, const std::string& word, size_t anchor) {
+  if (word.size() > length) return false;
+  const char* first = text + anchor;  // the anchor's first possible place
+  const char* last = text + length - (word.size() - anchor);  // and its last
+  const char wanted = word[anchor];
+  for (const char* at = first; at <= last;) {
+    const void* hit = memchr(at, wanted, static_cast<size_t>(last - at) + 1);
+    if (hit == nullptr) return false;
+    const char* found = static_cast<const char*>(hit);
+    if (memcmp(found - anchor, word.data(), word.size()) == 0) return true;
+    at = found + 1;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern, int positions) {
@@ -48,6 +74,7 @@ std::unique_ptr<RegexMatcher> CompileRegexMatcher(std::string_view pattern, int 
   if (!BuildRegexProgram(tree, matcher->program)) return nullptr;
   matcher->positions = positions <= 1 ? 1 : kRegexPositions;
   matcher->requiredWord = RequiredWord(tree);
+  matcher->requiredWordAnchor = WordAnchor(matcher->requiredWord);
   if (matcher->program.innerEndAnchor && matcher->positions > 1) return nullptr;
   InitRegexSpanFinder(matcher->program, matcher->finder);
   if (matcher->positions > 1) {
@@ -79,7 +106,7 @@ RegexOutcome RunRegexMatcher(RegexMatcher& matcher, RegexPartsScratch& scratch, 
     return RegexOutcome::kUndecided;
   }
   if (!matcher.requiredWord.empty() &&
-      memmem(text, length, matcher.requiredWord.data(), matcher.requiredWord.size()) == nullptr) {
+      !HoldsWord(text, length, matcher.requiredWord, matcher.requiredWordAnchor)) {
     return RegexOutcome::kNoMatch;
   }
   size_t start = 0, end = 0;

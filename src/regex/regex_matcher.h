@@ -46,6 +46,7 @@ struct RegexMatcher {
   // than matching when an expression has several such words further on
   // (" has joined ", " is now known as "). Empty when none is long enough.
   std::string requiredWord;
+  size_t requiredWordAnchor = 0;  // the byte of it looked for first
   // How many of the positions (the whole match first) the caller reads:
   // 1 when it wants only the span, kRegexPositions when it wants every part.
   int positions = kRegexPositions;
