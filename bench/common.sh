@@ -26,3 +26,24 @@ build_release() {
   cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=Release -DTALLYWICK_TESTS=OFF >/dev/null
   cmake --build "$1" -j "$JOBS" ${2:+--target "$2"} >/dev/null
 }
+
+# measure LABEL COMMAND...: prints a table row of LABEL (padded to
+# LABEL_WIDTH, default 28), the median wall seconds and the peak RSS (MB)
+# of RUNS runs of COMMAND, its output thrown away.
+measure() {
+  local label="$1" times=() peak=0 kb start end stats
+  shift
+  stats="$(mktemp)"
+  for ((i = 0; i < RUNS; i++)); do
+    start=$EPOCHREALTIME
+    /usr/bin/time -f '%M' -o "$stats" "$@" >/dev/null 2>&1 || { echo "FAILED: $*" >&2; exit 1; }
+    end=$EPOCHREALTIME
+    times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')")
+    kb="$(tail -1 "$stats")"
+    ((kb > peak)) && peak=$kb
+  done
+  rm -f "$stats"
+  printf "| %-${LABEL_WIDTH:-28}s | %9s | %8.1f |\n" "$label" \
+    "$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')" \
+    "$(awk -v kb="$peak" 'BEGIN { print kb / 1024 }')"
+}

@@ -34,24 +34,6 @@ mkdir -p "$BUILD/bench" "$DATA"
 g++ -std=c++20 -O2 -Wall -Wextra -Werror -o "$BUILD/bench/gen_log" bench/gen_log.cpp
 export SOURCE_DATE_EPOCH=1700000000
 
-# measure LABEL COMMAND...: median wall seconds and peak RSS (MB) of RUNS runs.
-measure() {
-  local label="$1" times=() peak=0 kb start end stats
-  shift
-  stats="$(mktemp)"
-  for ((i = 0; i < RUNS; i++)); do
-    start=$EPOCHREALTIME
-    /usr/bin/time -f '%M' -o "$stats" "$@" >/dev/null 2>&1 || { echo "FAILED: $*" >&2; exit 1; }
-    end=$EPOCHREALTIME
-    times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')")
-    kb="$(tail -1 "$stats")"
-    ((kb > peak)) && peak=$kb
-  done
-  rm -f "$stats"
-  printf '| %-28s | %9s | %8.1f |\n' "$label" \
-    "$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')" \
-    "$(awk -v kb="$peak" 'BEGIN { print kb / 1024 }')"
-}
 
 echo
 echo "many files, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"

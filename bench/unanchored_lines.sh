@@ -57,24 +57,7 @@ format() {
   } >"$file"
 }
 
-# measure LABEL COMMAND...: median wall seconds and peak RSS of RUNS runs.
-measure() {
-  local label="$1" times=() peak=0 kb start end stats
-  shift
-  stats="$(mktemp)"
-  for ((i = 0; i < RUNS; i++)); do
-    start=$EPOCHREALTIME
-    /usr/bin/time -f '%M' -o "$stats" "$@" >/dev/null 2>&1 || { echo "FAILED: $*" >&2; exit 1; }
-    end=$EPOCHREALTIME
-    times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')")
-    kb="$(tail -1 "$stats")"
-    ((kb > peak)) && peak=$kb
-  done
-  rm -f "$stats"
-  printf '| %-40s | %9s | %8.1f |\n' "$label" \
-    "$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')" \
-    "$(awk -v kb="$peak" 'BEGIN { print kb / 1024 }')"
-}
+LABEL_WIDTH=40  # the width of the table's first column (see measure in common.sh)
 
 # both LABEL THREADS FORMAT LOG: the own matcher, then regexec alone.
 both() {
