@@ -28,15 +28,15 @@ struct WalkBuilding {
 };
 
 int32_t AddRow(WalkBuilding& b, int entry) {
-  RegexWalkTables& o = *b.tables;
-  if (b.cells.size() + o.classCount > kRegexMaxWalkCells) {
+  RegexWalkTables& t = *b.tables;
+  if (b.cells.size() + t.classCount > kRegexMaxWalkCells) {
     b.failed = true;
     return -1;
   }
   int32_t row = static_cast<int32_t>(b.rowEntry.size());
   b.rowEntry.push_back(entry);
-  b.cells.resize(b.cells.size() + o.classCount);
-  o.endCells.resize(o.endCells.size() + 2);
+  b.cells.resize(b.cells.size() + t.classCount);
+  t.endCells.resize(t.endCells.size() + 2);
   return row;
 }
 
@@ -113,15 +113,15 @@ void FollowClosure(WalkBuilding& b, int entry, bool atStart, bool atEnd, Reached
 // Appends the kOpen and kClose steps of the way on b.stack to the actions,
 // as `cell`'s.
 void RecordActions(WalkBuilding& b, RegexWalkWay& cell) {
-  RegexWalkTables& o = *b.tables;
-  cell.firstAction = static_cast<uint32_t>(o.actions.size());
+  RegexWalkTables& t = *b.tables;
+  cell.firstAction = static_cast<uint32_t>(t.actions.size());
   for (const ClosureFrame& frame : b.stack) {
     RegexStepKind kind = b.program->steps[static_cast<size_t>(frame.step)].kind;
     if (kind == RegexStepKind::kOpen || kind == RegexStepKind::kClose) {
-      o.actions.push_back(frame.step);
+      t.actions.push_back(frame.step);
     }
   }
-  cell.actionCount = static_cast<uint32_t>(o.actions.size()) - cell.firstAction;
+  cell.actionCount = static_cast<uint32_t>(t.actions.size()) - cell.firstAction;
 }
 
 // Adds byte step `target`, reached by the way on b.stack, to the cells of
@@ -154,7 +154,7 @@ void FillByteCells(WalkBuilding& b, int32_t row, int target) {
 
 void FillRow(WalkBuilding& b, int32_t row, bool atStart) {
   const RegexProgram& p = *b.program;
-  RegexWalkTables& o = *b.tables;
+  RegexWalkTables& t = *b.tables;
   int entry = b.rowEntry[static_cast<size_t>(row)];
   FollowClosure(b, entry, atStart, false, [&](int step) {
     if (p.steps[static_cast<size_t>(step)].kind != RegexStepKind::kMatch) {
@@ -165,7 +165,7 @@ void FillRow(WalkBuilding& b, int32_t row, bool atStart) {
   for (int atEnd = 0; atEnd < 2 && !b.failed; ++atEnd) {
     FollowClosure(b, entry, atStart, atEnd != 0, [&](int step) {
       if (p.steps[static_cast<size_t>(step)].kind != RegexStepKind::kMatch) return true;
-      RegexWalkWay& cell = o.endCells[static_cast<size_t>(row) * 2 + static_cast<size_t>(atEnd)];
+      RegexWalkWay& cell = t.endCells[static_cast<size_t>(row) * 2 + static_cast<size_t>(atEnd)];
       RecordActions(b, cell);
       cell.nextRow = row;
       return false;
